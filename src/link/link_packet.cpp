@@ -1,0 +1,71 @@
+#include "link/link_packet.h"
+
+namespace tramsel {
+
+uint8_t FrameChecksum(std::string_view bytesBeforeChecksum) {
+  uint8_t sum = 0;
+  for (char c : bytesBeforeChecksum) sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(c));
+  return sum == 0 ? 1 : sum;
+}
+
+std::optional<std::string> BuildRequestFrame(uint8_t station, uint8_t command,
+                                             std::string_view payload) {
+  if (payload.size() > kMaxRequestPayload) return std::nullopt;
+  std::string frame;
+  frame.reserve(payload.size() + 6);
+  frame += static_cast<char>(station);
+  frame += static_cast<char>(kFrameLead);
+  frame += static_cast<char>(command);
+  if (!payload.empty()) {
+    frame += payload;
+    frame += '\0';
+  }
+  frame += static_cast<char>(FrameChecksum(frame));
+  frame += static_cast<char>(kFrameEnd);
+  return frame;
+}
+
+std::string BuildReplyFrame(uint8_t code, std::string_view payload) {
+  std::string frame;
+  frame += static_cast<char>(kFrameLead);
+  frame += '\0';
+  frame += static_cast<char>(code);
+  frame += payload;
+  frame += static_cast<char>(FrameChecksum(frame));
+  frame += static_cast<char>(kFrameEnd);
+  return frame;
+}
+
+std::optional<LinkPacket> ParseReplyFrame(std::string_view frame) {
+  if (frame.size() < kMinReplyFrame || frame.size() > kMaxReplyFrame) return std::nullopt;
+  if (static_cast<uint8_t>(frame[0]) != kFrameLead) return std::nullopt;
+  const size_t checksumAt = frame.size() - 2;
+  if (static_cast<uint8_t>(frame[checksumAt]) != FrameChecksum(frame.substr(0, checksumAt))) {
+    return std::nullopt;
+  }
+  LinkPacket packet;
+  packet.code = static_cast<uint8_t>(frame[2]);
+  packet.payload = std::string(frame.substr(3, checksumAt - 3));
+  return packet;
+}
+
+std::optional<LinkPacket> ParseRequestFrame(std::string_view frame) {
+  if (frame.size() < 5 || frame.size() > kMaxRequestFrame) return std::nullopt;
+  if (static_cast<uint8_t>(frame[1]) != kFrameLead) return std::nullopt;
+  if (static_cast<uint8_t>(frame.back()) != kFrameEnd) return std::nullopt;
+  const size_t checksumAt = frame.size() - 2;
+  if (static_cast<uint8_t>(frame[checksumAt]) != FrameChecksum(frame.substr(0, checksumAt))) {
+    return std::nullopt;
+  }
+  LinkPacket packet;
+  packet.station = static_cast<uint8_t>(frame[0]);
+  packet.code = static_cast<uint8_t>(frame[2]);
+  if (frame.size() > 5) {
+    // A payload is always followed by its terminating zero byte.
+    if (frame.size() < 7 || frame[checksumAt - 1] != '\0') return std::nullopt;
+    packet.payload = std::string(frame.substr(3, checksumAt - 4));
+  }
+  return packet;
+}
+
+}  // namespace tramsel

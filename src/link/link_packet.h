@@ -1,0 +1,48 @@
+// Frames on the serial link. A request goes host to transmitter:
+//   station, 0x01, command, [payload bytes, 0x00], checksum, 0x03
+// and a reply comes back:
+//   0x01, (not examined), code, payload bytes, checksum, end byte.
+// The checksum is the byte sum of everything before it, modulo 256, with 1
+// in place of 0.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tramsel {
+
+inline constexpr uint8_t kFrameLead = 0x01;
+inline constexpr uint8_t kFrameEnd = 0x03;
+// Requests are built in a 1000-byte frame: payloads of up to 994 bytes.
+inline constexpr size_t kMaxRequestFrame = 1000;
+inline constexpr size_t kMaxRequestPayload = kMaxRequestFrame - 6;
+// Replies are handled in a 1024-byte work copy; longer ones are dropped.
+inline constexpr size_t kMaxReplyFrame = 1024;
+inline constexpr size_t kMinReplyFrame = 5;
+
+uint8_t FrameChecksum(std::string_view bytesBeforeChecksum);
+
+// The request frame, or nothing when the payload is longer than a frame holds.
+std::optional<std::string> BuildRequestFrame(uint8_t station, uint8_t command,
+                                             std::string_view payload);
+
+struct LinkPacket {
+  uint8_t station = 0;  // requests only
+  uint8_t code = 0;
+  std::string payload;  // without the request's terminating 0x00
+};
+
+// A whole reply frame as the transmitter sends it, for the simulator and tests.
+std::string BuildReplyFrame(uint8_t code, std::string_view payload);
+
+// Reads one complete reply frame; nothing when its lead byte, length or
+// checksum is wrong. The end byte is not examined.
+std::optional<LinkPacket> ParseReplyFrame(std::string_view frame);
+
+// Reads one complete request frame (the simulator's side); nothing when it is
+// malformed.
+std::optional<LinkPacket> ParseRequestFrame(std::string_view frame);
+
+}  // namespace tramsel

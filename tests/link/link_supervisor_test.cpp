@@ -36,7 +36,7 @@ TEST(LinkSupervisor, OpensPortsWithTheLinkSettings) {
   EXPECT_EQ(s.commPort, 3);
   EXPECT_EQ(s.settings, "9600,n,8,1");
   EXPECT_EQ(std::vector<int>({s.inputMode, s.inBufferSize, s.outBufferSize, s.rThreshold, s.sThreshold}),
-            std::vector<int>({1, 2048, 2048, 4, 1}));
+            std::vector<int>({1, 2048, 2048, 1, 1}));
 }
 
 // The walk over the system's ports: the default port first, CH341 ports

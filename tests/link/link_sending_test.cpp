@@ -187,6 +187,31 @@ TEST(LinkSending, PortLostWhileWritingIsReconnectedBySupervisor) {
   EXPECT_EQ(rig.tx.Codes(), (std::vector<int>{CmdConnect, CmdConnect, CmdDeleteCurrent}));
 }
 
+// Supervision has stopped once the transfer has started; a port lost while
+// writing switches it on again, so the next supervisor tick reconnects and
+// the transfer starts over. (Meanwhile the send-ready event finds the machine
+// offline, and the preparation finds the port closed.)
+TEST(LinkSending, PortLostAfterTransferStartReconnects) {
+  LinkRig rig;
+  rig.tx.intercept = [&](const LinkPacket& request) {
+    if (request.code == CmdPacketCapacity && rig.WriteTimes(CmdPacketCapacity).size() == 1) {
+      rig.serial.writesFail = true;
+      rig.loop.PostAt(rig.loop.now() + 100, [&] { rig.serial.writesFail = false; });
+    }
+    return false;
+  };
+  rig.link->RequestTransfer(false);
+  ASSERT_TRUE(rig.RunUntil([&] { return rig.ui.Messages().size() == 4; }));
+  EXPECT_EQ(rig.ui.Messages(), (std::vector<Text>{
+                                   u"错误:\r\n正在发送数据时端口意外关闭!!",
+                                   u"错误:\r\n没有链接到传送器,请先完成联机.",
+                                   u"错误:\r\n端口没有开启时试图发送数据",
+                                   u"恭喜\r\n代码传送成功!",
+                               }));
+  EXPECT_EQ(rig.tx.blocks, rig.document.image.blocks);
+  EXPECT_EQ(rig.WriteTimes(CmdConnect).size(), 2u);
+}
+
 TEST(LinkSending, PortClosedBeforeSending) {
   LinkRig rig;
   rig.tx.intercept = [&](const LinkPacket& request) {

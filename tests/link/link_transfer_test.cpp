@@ -65,6 +65,37 @@ TEST(LinkTransfer, DirectTransferOfThreeBlocks) {
   EXPECT_FALSE(rig.timers.Running(kSupervisorTimer));
 }
 
+// The host pauses (dispatching messages) between some replies and its next
+// request; the transmitter answers 10 ms after a request has reached it.
+TEST(LinkTransfer, PausesBetweenReplyAndNextRequest) {
+  LinkRig rig;
+  rig.link->RequestTransfer(false);
+  ASSERT_TRUE(rig.RunUntil([&] { return Ended(rig); }));
+  struct Step {
+    int answered, next;
+    int64_t pause;
+  } steps[] = {
+      {CmdConnect, CmdPacketCapacity, 200}, {CmdPrepareDownload, CmdLineSettings, 200},
+      {CmdLineSettings, CmdStartDirect, 200}, {CmdStartDirect, CmdFirstBlock, 200},
+      {CmdFirstBlock, CmdBlock, 100},       {CmdBlock, CmdBlock, 0},
+      {CmdBlock, CmdEndOfData, 0},
+  };
+  const std::vector<FakeSerial::Write>& writes = rig.serial.writes;
+  for (const Step& step : steps) {
+    bool seen = false;
+    for (size_t i = 0; i + 1 < writes.size(); ++i) {
+      if (static_cast<uint8_t>(writes[i].bytes[2]) != step.answered ||
+          static_cast<uint8_t>(writes[i + 1].bytes[2]) != step.next) {
+        continue;
+      }
+      const int64_t answeredAt = writes[i].at + static_cast<int64_t>(writes[i].bytes.size()) + rig.tx.replyDelayMs;
+      EXPECT_EQ(writes[i + 1].at - answeredAt, step.pause) << step.answered << " -> " << step.next;
+      seen = true;
+    }
+    EXPECT_TRUE(seen) << step.answered << " -> " << step.next;
+  }
+}
+
 TEST(LinkTransfer, EndOfDataByModeAndSize) {
   struct Case {
     const char* name;

@@ -23,6 +23,7 @@ BASE_PREFIX = BUILD / "wine" / "base-prefix"
 
 MAIN_TITLE = "@Vorlane 3BTramsel(在线版)-Halvercot"
 APP_NAME = "Tramsel"
+DRIVER_KEY = "HKLM\\SOFTWARE\\WinChipHead\\IC\\CH341SER"
 # The program's own dialogs share the message boxes' window class.
 DIALOG_CAPTIONS = (MAIN_TITLE, "传送中.....", "机台配置", "系统设定", "机台选择", "代码预览")
 
@@ -58,18 +59,28 @@ def start_xvfb():
     raise RuntimeError("no free X display for Xvfb")
 
 
+# Bumped whenever the base prefix's set-up changes, so stale ones are rebuilt.
+BASE_PREFIX_VERSION = "2"
+
+
 def ensure_base_prefix(display):
-    """Boots the base prefix once per build folder; later sessions reuse it."""
+    """Boots the base prefix once per build folder; later sessions reuse it.
+
+    It carries the USB-serial driver's registry key (64-bit view), as a shop
+    PC with the driver installed does; tests of a missing driver delete it.
+    """
     marker = BASE_PREFIX / ".tramsel-ready"
-    if marker.exists():
+    if marker.exists() and marker.read_text().strip() == BASE_PREFIX_VERSION:
         return BASE_PREFIX
     shutil.rmtree(BASE_PREFIX, ignore_errors=True)
     BASE_PREFIX.parent.mkdir(parents=True, exist_ok=True)
     env = wine_environment(BASE_PREFIX, display)
     subprocess.run(["wineboot", "-i"], env=env, check=True,
                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=300)
+    subprocess.run(["wine", "reg", "add", DRIVER_KEY, "/f", "/reg:64"], env=env, check=True,
+                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=120)
     subprocess.run(["wineserver", "-w"], env=env, check=True, timeout=300)
-    marker.write_text("ok\n")
+    marker.write_text(BASE_PREFIX_VERSION + "\n")
     return BASE_PREFIX
 
 
@@ -132,10 +143,12 @@ class WineSession:
         assert len(objects) == 1, objects
         return objects[0]
 
-    def wait_main_window(self, timeout_ms=30000):
-        state = self.driver_one("find", MAIN_TITLE, "--timeout", str(timeout_ms))
-        assert state["found"], "the main window did not appear"
-        return state
+    def wait_main_window(self, timeout=30.0):
+        """Waits until the main window is up and visible (its initialisation done)."""
+        def visible():
+            state = self.driver_one("state", MAIN_TITLE)
+            return state if state["found"] and state["visible"] else None
+        return poll(visible, timeout=timeout, interval=0.2)
 
     def wait_box(self, timeout_ms=30000):
         """The first message box that is open, waiting for one up to the time-out."""

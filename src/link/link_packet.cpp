@@ -99,3 +99,63 @@ std::optional<std::string> RequestFrameReader::Next() {
 }
 
 }  // namespace tramsel
+
+namespace tramsel {
+
+size_t ReceiveBuffer::FrameLengthAt(size_t at) const {
+  const size_t available = std::min(bytes_.size() - at, kMaxReplyFrame);
+  const auto byte = [&](size_t i) { return static_cast<uint8_t>(bytes_[at + i]); };
+  const auto endsFrame = [&](size_t length, uint8_t sumBeforeChecksum) {
+    const uint8_t checksum = sumBeforeChecksum == 0 ? 1 : sumBeforeChecksum;
+    return byte(length - 1) == kFrameEnd && byte(length - 2) == checksum;
+  };
+  if (available < kMinReplyFrame) return 0;
+  // One read holding one whole frame is that frame, even where a shorter
+  // part of it would pass as a frame too (a payload may hold 0x03).
+  if (bytes_.size() - at == available) {
+    uint8_t sum = 0;
+    for (size_t i = 0; i + 2 < available; ++i) sum = static_cast<uint8_t>(sum + byte(i));
+    if (endsFrame(available, sum)) return available;
+  }
+  // Otherwise the shortest frame: two replies read together are two frames.
+  uint8_t sum = static_cast<uint8_t>(byte(0) + byte(1) + byte(2));
+  for (size_t length = kMinReplyFrame; length <= available; ++length) {
+    if (endsFrame(length, sum)) return length;
+    sum = static_cast<uint8_t>(sum + byte(length - 2));
+  }
+  return 0;
+}
+
+std::optional<std::string> ReceiveBuffer::NextFrame() {
+  for (;;) {
+    const size_t lead = bytes_.find(static_cast<char>(kFrameLead));
+    if (lead == std::string::npos) {
+      bytes_.clear();
+      return std::nullopt;
+    }
+    bytes_.erase(0, lead);
+    if (const size_t length = FrameLengthAt(0)) {
+      std::string frame = bytes_.substr(0, length);
+      bytes_.erase(0, length);
+      return frame;
+    }
+    // A complete frame further on means that the bytes before it were a
+    // damaged frame or noise, not the start of one still arriving.
+    size_t next = bytes_.find(static_cast<char>(kFrameLead), 1);
+    while (next != std::string::npos && !FrameLengthAt(next)) {
+      next = bytes_.find(static_cast<char>(kFrameLead), next + 1);
+    }
+    if (next != std::string::npos) {
+      bytes_.erase(0, next);
+      continue;
+    }
+    // No frame is longer than the work copy: this lead byte starts none.
+    if (bytes_.size() > kMaxReplyFrame) {
+      bytes_.erase(0, 1);
+      continue;
+    }
+    return std::nullopt;
+  }
+}
+
+}  // namespace tramsel

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -40,6 +41,26 @@ std::string BuildReplyFrame(uint8_t code, std::string_view payload);
 // Reads one complete reply frame; nothing when its lead byte, length or
 // checksum is wrong. The end byte is not examined.
 std::optional<LinkPacket> ParseReplyFrame(std::string_view frame);
+
+// The bytes read from the serial control, cut into reply frames. A frame
+// starts with 0x01, is at least 5 and at most 1024 bytes long, carries the
+// checksum of the bytes before it in its second-to-last byte and ends with
+// 0x03. Bytes that cannot start a frame are skipped; the start of a frame
+// is kept until the rest arrives.
+class ReceiveBuffer {
+ public:
+  void Append(std::string_view bytes) { bytes_.append(bytes); }
+  // The next complete frame, whole; nothing while none is complete.
+  std::optional<std::string> NextFrame();
+  void Clear() { bytes_.clear(); }
+  bool empty() const { return bytes_.empty(); }
+
+ private:
+  // Length of the frame starting at `at`, or 0 when none is complete there.
+  size_t FrameLengthAt(size_t at) const;
+
+  std::string bytes_;
+};
 
 // Reads one complete request frame (the simulator's side); nothing when it is
 // malformed.

@@ -1,0 +1,79 @@
+// tramsel, the command-line tool of Vorlane 3BTramsel. Each subcommand is a
+// row of kCommands, implemented in a source file of its own.
+#include <cstdio>
+#include <string>
+
+#include "cli.h"
+#include "cli_codec.h"
+#include "code_commands.h"
+
+namespace tramsel {
+
+namespace {
+
+const CliCommand kCommands[] = {
+    {"check", RunCheck, kCheckHelp},
+    {"encode", RunEncode, kEncodeHelp},
+};
+
+class FileWriter final : public Utf8Writer {
+ public:
+  explicit FileWriter(std::FILE* file) : file_(file) {}
+  void Write(std::string_view utf8) override { std::fwrite(utf8.data(), 1, utf8.size(), file_); }
+
+ private:
+  std::FILE* file_;
+};
+
+std::string HelpText() {
+  std::string help =
+      "Usage: tramsel COMMAND [OPTIONS] FILE\n"
+      "\n"
+      "Reads 3B code files as Vorlane 3BTramsel reads them: the bytes up to the\n"
+      "first zero byte, in the code page; CR LF, CR and LF each end a line.\n"
+      "Output is UTF-8 and every line of it ends with LF; messages are the\n"
+      "program's own texts.\n"
+      "\n"
+      "Commands:\n";
+  for (const CliCommand& command : kCommands) help += std::string(command.help) + "\n";
+  help += "Every command that reads a file takes\n";
+  help += kEncodingHelp;
+  help +=
+      "\n"
+      "Exit status 2 for a usage error or a file that cannot be read, with a\n"
+      "message on standard error.\n";
+  return help;
+}
+
+int Run(const CliArgs& args, CliContext& context) {
+  if (args.empty()) {
+    context.err.Write("Usage: tramsel COMMAND [OPTIONS] FILE (see tramsel --help)\n");
+    return kExitUsage;
+  }
+  if (args.front() == "--help" || args.front() == "-h") {
+    context.out.Write(HelpText());
+    return kExitSuccess;
+  }
+  for (const CliCommand& command : kCommands) {
+    if (args.front() == command.name) return command.run(CliArgs(args.begin() + 1, args.end()), context);
+  }
+  context.err.Write("tramsel: unknown command " + args.front() + " (see tramsel --help)\n");
+  return kExitUsage;
+}
+
+}  // namespace
+
+}  // namespace tramsel
+
+int main(int argc, char** argv) {
+  using namespace tramsel;
+  FileWriter out(stdout);
+  FileWriter err(stderr);
+  CliContext context{out, err};
+  int status = Run(CliArgs(argv + 1, argv + argc), context);
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    std::fputs("tramsel: cannot write standard output\n", stderr);
+    status = kExitUsage;
+  }
+  return status;
+}

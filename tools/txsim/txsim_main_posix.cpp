@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "common/file_io.h"
 #include "common/text.h"
@@ -245,14 +246,16 @@ int Run(int argc, char** argv) {
   int result = 0;
   char buffer[4096];
   while (!gStop) {
-    for (const std::string& bytes : sim.Poll(nowUs())) {
+    const std::vector<std::string> writes = sim.Poll(nowUs());
+    // What was received is on file before the host hears the answer.
+    Drain(sim, files);
+    for (const std::string& bytes : writes) {
       if (!WriteSerialLine(fd, bytes)) {
         std::fprintf(stderr, "tramsel-txsim: writing to %s failed: %s\n", device.c_str(), std::strerror(errno));
         gStop = 1;
         result = 1;
       }
     }
-    Drain(sim, files);
     if (gStop) break;
     timespec wait{};
     timespec* timeout = nullptr;

@@ -48,7 +48,10 @@ bool TransmitterLink::OpenPort(int number) {
   // Bytes that arrived before the port was ours belong to nobody.
   serial.Input();
   s_.rxBuffer.Clear();
-  serial.SetRThreshold(4);
+  // Notified of every byte, not only of four or more: the last bytes of a
+  // frame may come fewer than four at a time, and the receive buffer joins
+  // them to the rest.
+  serial.SetRThreshold(1);
   serial.SetSThreshold(1);
   return true;
 }

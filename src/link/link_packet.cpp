@@ -70,6 +70,34 @@ std::optional<LinkPacket> ParseRequestFrame(std::string_view frame) {
   return packet;
 }
 
+void RequestFrameReader::Append(std::string_view bytes) { buffer_ += bytes; }
+
+std::optional<std::string> RequestFrameReader::Next() {
+  const std::string_view buffer = buffer_;
+  // Try each position that could start a frame (its second byte is the lead
+  // 0x01) and grow the candidate up to each end byte, keeping a running sum so
+  // that a long run of garbage costs no more than a square of its length.
+  for (size_t start = 0; start + 5 <= buffer.size(); ++start) {
+    if (static_cast<uint8_t>(buffer[start + 1]) != kFrameLead) continue;
+    const size_t limit = std::min(buffer.size(), start + kMaxRequestFrame);
+    uint8_t sum = 0;
+    for (size_t at = start; at + 2 < limit; ++at) {
+      sum = static_cast<uint8_t>(sum + static_cast<uint8_t>(buffer[at]));
+      const size_t end = at + 2;  // at is the last byte before the checksum
+      const size_t length = end - start + 1;
+      if (length < 5 || static_cast<uint8_t>(buffer[end]) != kFrameEnd) continue;
+      if (static_cast<uint8_t>(buffer[at + 1]) != (sum == 0 ? 1 : sum)) continue;
+      auto frame = buffer.substr(start, length);
+      if (!ParseRequestFrame(frame)) continue;
+      std::string taken(frame);
+      buffer_.erase(0, end + 1);
+      return taken;
+    }
+  }
+  if (buffer_.size() > kMaxRequestFrame) buffer_.erase(0, buffer_.size() - kMaxRequestFrame);
+  return std::nullopt;
+}
+
 }  // namespace tramsel
 
 namespace tramsel {

@@ -66,4 +66,19 @@ class ReceiveBuffer {
 // malformed.
 std::optional<LinkPacket> ParseRequestFrame(std::string_view frame);
 
+// The transmitter's side of the stream: collects the bytes read from the line
+// and cuts whole request frames out of them. Bytes that cannot belong to a
+// frame are skipped, and a frame read in pieces is joined again; at most one
+// frame's worth of unmatched bytes is kept.
+class RequestFrameReader {
+ public:
+  void Append(std::string_view bytes);
+  // The next whole request frame, the bytes before it dropped; nothing until
+  // one is complete.
+  std::optional<std::string> Next();
+
+ private:
+  std::string buffer_;
+};
+
 }  // namespace tramsel

@@ -118,10 +118,10 @@ class WineSession:
         return self.app_dir.joinpath(*parts)
 
     # --- processes ---
-    def start(self, program, *args):
+    def start(self, program, *args, stdin=None):
         """Starts a Windows program (a path inside the prefix or a Linux path)."""
         process = subprocess.Popen(["wine", str(program), *map(str, args)], env=self.env,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                                   stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.processes.append(process)
         return process
 
@@ -210,6 +210,29 @@ class WineSession:
         subprocess.run(["import", "-display", self.display, "-window", "root", str(path)],
                        check=False, timeout=60, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return path
+
+    def map_com_ports(self, ports, timeout=60):
+        """Maps COM ports to Linux devices ({"COM5": "/tmp/x/tty"}) in the prefix's
+        HKLM\\Software\\Wine\\Ports and restarts its wineserver, so that Wine itself
+        creates dosdevices/comN and the SerialComm values at its next start."""
+        for name, path in ports.items():
+            subprocess.run(["wine", "reg", "add", "HKLM\\Software\\Wine\\Ports", "/v", name,
+                            "/t", "REG_SZ", "/d", str(path), "/f"], env=self.env, check=True,
+                           timeout=timeout, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=timeout,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.server.wait(timeout=timeout)
+        self.server = subprocess.Popen(["wineserver", "-p", "-f"], env=self.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+        def listed():
+            result = subprocess.run(
+                ["wine", "reg", "query", "HKLM\\Hardware\\DeviceMap\\SerialComm"], env=self.env,
+                timeout=timeout, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+            values = result.stdout.decode("ascii", "replace").split()
+            return all(name in values for name in ports)
+
+        poll(listed, timeout=timeout, interval=0.5)
 
     def wait_exit(self, process, timeout=60):
         return process.wait(timeout=timeout)

@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "cli_codec.h"
 #include "code_commands.h"
+#include "link_commands.h"
 
 namespace tramsel {
 
@@ -14,6 +15,13 @@ namespace {
 const CliCommand kCommands[] = {
     {"check", RunCheck, kCheckHelp},
     {"encode", RunEncode, kEncodeHelp},
+    {"send", RunSend, kSendHelp},
+    {"check-connection", RunCheckConnection, {}},
+    {"delete-current", RunDeleteCurrent, {}},
+    {"clear-all", RunClearAll, {}},
+    {"key-enable", RunKeyEnable, {}},
+    {"key-disable", RunKeyDisable, {}},
+    {"allow-match", RunAllowMatch, kManagementHelp},
 };
 
 class FileWriter final : public Utf8Writer {
@@ -35,7 +43,9 @@ std::string HelpText() {
       "program's own texts.\n"
       "\n"
       "Commands:\n";
-  for (const CliCommand& command : kCommands) help += std::string(command.help) + "\n";
+  for (const CliCommand& command : kCommands) {
+    if (!command.help.empty()) help += std::string(command.help) + "\n";
+  }
   help += "Every command that reads a file takes\n";
   help += kEncodingHelp;
   help +=

@@ -16,7 +16,9 @@ constexpr int kAxisSymbol[] = {13, 14, 10, 11};  // X, Y, U, V
 constexpr int kWordSymbol[] = {8, 9, 11, 10, 2, 0, 1, 3, 5, 7, 6, 4};
 
 void AppendDigits(std::string& out, std::string_view digits) {
-  for (char c : digits) out += kCodeByte[(c - '0') & 0xF];
+  const size_t at = out.size();
+  out.resize(at + digits.size());
+  for (size_t i = 0; i < digits.size(); ++i) out[at + i] = kCodeByte[(digits[i] - '0') & 0xF];
 }
 
 }  // namespace

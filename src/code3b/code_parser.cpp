@@ -59,40 +59,41 @@ bool LineError(CodeEditor& editor, int line, OperatorUi& ui) {
 }  // namespace
 
 bool NormalizeLine(TextView line, int jumpCodeProcessType, OperatorUi& ui, Text& normal) {
+  // One pass: spaces go, letters are upper-cased, and the line ends at its
+  // first ";" (a comment) or "/" (a "/J" jump mark or any other tail), so a
+  // comment is never copied. A label or line number ends at the first ":"
+  // before that.
   normal.resize(line.size());
   size_t size = 0;
-  for (char16_t c : line) {
-    if (c != u' ') normal[size++] = Upper(c);
+  size_t colon = npos;
+  bool jump = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char16_t c = Upper(line[i]);
+    if (c == u' ') continue;
+    if (c == u';') break;
+    if (c == u'/') {
+      const size_t next = line.find_first_not_of(u' ', i + 1);
+      jump = next != npos && Upper(line[next]) == u'J';
+      break;
+    }
+    if (c == u':' && colon == npos) colon = size;
+    normal[size++] = c;
   }
   normal.resize(size);
+  const size_t begin = colon == npos ? 0 : colon + 1;
 
-  // The text left by each cut is [begin, end) of `normal`.
-  size_t begin = 0;
-  size_t end = size;
-  auto find = [&](char16_t c) {
-    const size_t at = TextView(normal).substr(begin, end - begin).find(c);
-    return at == npos ? npos : begin + at;
-  };
-  bool jump = false;
-  if (size_t at = find(u';'); at != npos) end = at;  // a comment
-  if (size_t at = find(u'/'); at != npos) {
-    jump = at + 1 < end && normal[at + 1] == u'J';
-    end = at;
-  }
-  if (size_t at = find(u':'); at != npos) begin = at + 1;  // a label or line number
-
-  if (size_t at = find(u'B'); at != npos) {
-    normal.erase(end);
+  if (size_t at = normal.find(u'B', begin); at != npos) {
     normal.erase(0, at);
     if (jump && jumpCodeProcessType == 1) normal += u'J';
     return true;
   }
-  if (size_t at = find(u'D'); at != npos) {
-    normal = at + 1 < end && normal[at + 1] == u'D' ? u"DD" : u"D";
+  if (size_t at = normal.find(u'D', begin); at != npos) {
+    normal = at + 1 < size && normal[at + 1] == u'D' ? u"DD" : u"D";
     return true;
   }
+  const bool blank = begin == size;
   normal.clear();
-  if (begin == end) return true;
+  if (blank) return true;
   ui.ShowMessage(u"代码格式有误,应该以“B”或“D”作为起始指令");
   return false;
 }

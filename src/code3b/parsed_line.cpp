@@ -7,9 +7,10 @@ ParsedLine ParsedLine::MakeMove(std::basic_string_view<Char> x, std::basic_strin
                                 std::basic_string_view<Char> j, MoveAxis axis, MoveWord word,
                                 bool jump) {
   ParsedLine line(LineKind::Move);
-  line.digits_.reserve(x.size() + y.size() + j.size());
+  line.digits_.resize(x.size() + y.size() + j.size());
+  char* out = line.digits_.data();
   for (std::basic_string_view<Char> part : {x, y, j}) {
-    for (Char c : part) line.digits_ += static_cast<char>(c);
+    for (Char c : part) *out++ = static_cast<char>(c);
   }
   line.xEnd_ = x.size();
   line.yEnd_ = x.size() + y.size();

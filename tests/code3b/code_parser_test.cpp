@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "code3b/code_document.h"
 #include "code3b/memory_code_editor.h"
 #include "code3b/recording_ui.h"
 
@@ -14,16 +15,15 @@ using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using namespace std::string_literals;
 
-// The code document's new-file template: six comment lines, none of which
-// can start a program.
-const std::vector<Text> kTemplate = {
-    u"/*******************由 Vorlane V0.2创建的3b代码文本********************/",
-    u"-------------如需技术支持,请与您的设备供应商联系,电话:400-000-0000-------------",
-    u"------------------------代码例子1“ B 60 B 0 B 60 GX L3 ”-----------------",
-    u"------------------------代码例子2“ DD  ”----------------------------------",
-    u"------------------------注意：是在英文输入法状态下输入！--------------------",
-    u"/************************下面一行开始添加代码***********************/",
-};
+// The code document's new-file template, six lines, each ending with a line
+// break: what follows it is the seventh line.
+// Made on first use: the template is itself a static of another unit.
+std::vector<Text> TemplateLines() {
+  std::vector<Text> lines;
+  for (TextView line : SplitEditorLines(CodeDocument::kTemplate)) lines.emplace_back(line);
+  lines.pop_back();
+  return lines;
+}
 
 const Text kFormatFault = u"代码格式有误,应该以“B”或“D”作为起始指令";
 const Text kNoStartLine = u"格式不符,找不到起始行.";
@@ -61,7 +61,7 @@ ParsedLine Move(std::string_view x, std::string_view y, std::string_view j, Move
 const ParsedLine k60_0_60 = Move("60", "0", "60", MoveAxis::X, MoveWord::L3);
 
 TEST(ParseCodeDocument, TemplateThenAMoveAndTheEnd) {
-  std::vector<Text> lines = kTemplate;
+  std::vector<Text> lines = TemplateLines();
   lines.push_back(u"B 60 B 0 B 60 GX L3");
   lines.push_back(u"DD");
   Outcome outcome = Parse(lines);
@@ -144,7 +144,7 @@ TEST(ParseCodeDocument, ReportsTheFaultyLine) {
 }
 
 TEST(ParseCodeDocument, LineNumbersCountTheLinesAboveTheStart) {
-  std::vector<Text> lines = kTemplate;
+  std::vector<Text> lines = TemplateLines();
   lines.push_back(u"B1B2B3GXL1");
   lines.push_back(u"B1B2B3GXL0");
   Outcome outcome = Parse(lines);
@@ -175,7 +175,7 @@ TEST(ParseCodeDocument, FindsTheStartLine) {
 
 TEST(ParseCodeDocument, FailsWithoutAStartLine) {
   for (const std::vector<Text>& lines : std::vector<std::vector<Text>>{
-           {u""}, {u"", u"   ", u";B1B2B3GXL1", u"/*DD*/", u"N0:B1B2B3GXL1"}, kTemplate}) {
+           {u""}, {u"", u"   ", u";B1B2B3GXL1", u"/*DD*/", u"N0:B1B2B3GXL1"}, TemplateLines()}) {
     Outcome outcome = Parse(lines);
     EXPECT_FALSE(outcome.ok);
     EXPECT_THAT(outcome.messages, ElementsAre(kNoStartLine));

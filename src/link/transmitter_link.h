@@ -65,9 +65,11 @@ class TransmitterLink {
   void StartRequestPoller();
   // Records the request; the poller starts it within 300 ms.
   void RequestLinkOperation(int code);
-  // Buttons 1001 (direct) and 1002 (storing in the box).
+  // Buttons 1001 (direct) and 1002 (storing in the box), the linked folder's
+  // automatic send (direct) and the machine selection dialog.
   void RequestTransfer(bool storing);
-  // The machine selection dialog chooses the mode itself.
+  // A new choice in the machine selector clears it before requesting the
+  // connection check, so that the next transfer goes direct.
   void SetStoreInBox(bool storing) { s_.storeInBox = storing; }
   // The configuration was reloaded: the port search starts at the first port.
   void ResetPortSearch() { s_.nextPortIndex = 0; }

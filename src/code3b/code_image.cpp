@@ -15,10 +15,9 @@ constexpr int kAxisSymbol[] = {13, 14, 10, 11};  // X, Y, U, V
 // L1 L2 L3 L4, SR1 to SR4, NR1 to NR4
 constexpr int kWordSymbol[] = {8, 9, 11, 10, 2, 0, 1, 3, 5, 7, 6, 4};
 
-void AppendDigits(std::string& out, std::string_view digits) {
-  const size_t at = out.size();
-  out.resize(at + digits.size());
-  for (size_t i = 0; i < digits.size(); ++i) out[at + i] = kCodeByte[(digits[i] - '0') & 0xF];
+char* PutDigits(char* out, std::string_view digits) {
+  for (char c : digits) *out++ = kCodeByte[(c - '0') & 0xF];
+  return out;
 }
 
 }  // namespace
@@ -32,18 +31,21 @@ std::string EncodeLine(const ParsedLine& line) {
     case LineKind::End:
       code.assign(2, kCodeByte[kStopMark]);
       break;
-    case LineKind::Move:
-      code.reserve(line.x().size() + line.y().size() + line.j().size() + 6);
-      code += kCodeByte[kSeparator];
-      AppendDigits(code, line.x());
-      code += kCodeByte[kSeparator];
-      AppendDigits(code, line.y());
-      code += kCodeByte[kSeparator];
-      AppendDigits(code, line.j());
-      code += kCodeByte[kAxisSymbol[static_cast<int>(line.axis())]];
-      code += kCodeByte[kWordSymbol[static_cast<int>(line.word())]];
-      if (line.jump()) code += kCodeByte[kSeparator];
+    case LineKind::Move: {
+      // Written in place at its final size: this runs once per line.
+      code.resize(line.x().size() + line.y().size() + line.j().size() + 5 + (line.jump() ? 1 : 0));
+      char* out = code.data();
+      *out++ = kCodeByte[kSeparator];
+      out = PutDigits(out, line.x());
+      *out++ = kCodeByte[kSeparator];
+      out = PutDigits(out, line.y());
+      *out++ = kCodeByte[kSeparator];
+      out = PutDigits(out, line.j());
+      *out++ = kCodeByte[kAxisSymbol[static_cast<int>(line.axis())]];
+      *out++ = kCodeByte[kWordSymbol[static_cast<int>(line.word())]];
+      if (line.jump()) *out = kCodeByte[kSeparator];
       break;
+    }
   }
   return code;
 }

@@ -150,6 +150,44 @@ class WineSession:
             return state if state["found"] and state["visible"] else None
         return poll(visible, timeout=timeout, interval=0.2)
 
+    def text(self, control_id, caption=MAIN_TITLE):
+        return self.driver_one("text", caption, str(control_id))["text"]
+
+    def click(self, control_id, caption=MAIN_TITLE):
+        self.driver_one("click", caption, str(control_id))
+
+    def post(self, message, wparam=0, lparam=0, caption=MAIN_TITLE):
+        self.driver_one("post", caption, str(message), str(wparam), str(lparam))
+
+    def copydata(self, *args):
+        """WM_COPYDATA to the main window: --text T, --cb N, --no-nul, --null-data."""
+        return self.driver_one("copydata", MAIN_TITLE, *args)
+
+    def copydata_async(self, *args):
+        """WM_COPYDATA whose handling shows a box or dialog: the sender waits
+        in the background while the test answers it."""
+        return self.start(TESTBIN / "windriver.exe", "copydata", MAIN_TITLE, *args)
+
+    def choose_file(self, caption, windows_path, timeout=30.0):
+        """Answers the system's open or save dialog with a file name."""
+        poll(lambda: self.driver_one("state", caption)["found"], timeout=timeout)
+        self.driver_one("settext", caption, "1148", windows_path)
+        self.driver_one("click", caption, "1")
+
+    def cancel_dialog(self, caption, timeout=30.0):
+        poll(lambda: self.driver_one("state", caption)["found"], timeout=timeout)
+        self.driver_one("click", caption, "2")
+
+    def start_app_and_wait(self, *args):
+        app = self.start_app(*args)
+        self.wait_main_window()
+        return app
+
+    def tray_icon_shown(self):
+        """Wine shows its tray window exactly while it holds an icon."""
+        state = self.driver_one("state", "Wine System Tray")
+        return state["found"] and state["visible"]
+
     def wait_box(self, timeout_ms=30000):
         """The first message box that is open, waiting for one up to the time-out."""
         args = ["wait-box", "--timeout", str(timeout_ms)]

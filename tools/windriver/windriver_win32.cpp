@@ -348,6 +348,20 @@ int wmain(int argc, wchar_t** argv) {
     Print("{\"clicked\":true}");
     return 0;
   }
+  if (verb == L"post-control" && args.size() >= 5) {
+    // post-control CAPTION ID MESSAGE WPARAM LPARAM: to a child control.
+    PostMessageW(GetDlgItem(window, ToInt(args[1])), ToInt(args[2]), ToInt(args[3]), ToInt(args[4]));
+    Print("{\"posted\":true}");
+    return 0;
+  }
+  if (verb == L"children") {
+    // Every child window: id, class, text, visibility.
+    for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+      Print("{\"id\":" + std::to_string(GetDlgCtrlID(child)) + ",\"class\":" + Json(ClassName(child)) +
+            ",\"text\":" + Json(WindowText(child)) + ",\"visible\":" + Json(IsWindowVisible(child) != FALSE) + "}");
+    }
+    return 0;
+  }
   if (verb == L"post" && args.size() >= 4) {
     PostMessageW(window, ToInt(args[1]), ToInt(args[2]), ToInt(args[3]));
     Print("{\"posted\":true}");

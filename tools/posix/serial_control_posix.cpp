@@ -28,8 +28,6 @@ bool PosixSerialControl::SetPortOpen(bool open) {
       ::close(fd_);
       fd_ = -1;
     }
-    if (idleTimer_ != 0) loop_.CancelOneShot(idleTimer_);
-    idleTimer_ = 0;
     input_.clear();
     ++opening_;
     return true;
@@ -47,6 +45,7 @@ bool PosixSerialControl::SetPortOpen(bool open) {
   }
   fd_ = fd;
   failed_ = false;
+  lastError_.clear();
   ++opening_;
   input_.clear();
   loop_.Watch(fd_, [this] { OnReadable(); });
@@ -59,7 +58,6 @@ bool PosixSerialControl::Output(std::string_view frame) {
     failed_ = true;
     return false;
   }
-  if (trace_) trace_(true, frame);
   if (sThreshold_ > 0) {
     const unsigned generation = opening_;
     loop_.Post([this, generation] { CheckDrained(generation, kDrainChecks); });
@@ -90,7 +88,6 @@ void PosixSerialControl::OnReadable() {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, sizeof buffer);
     if (n > 0) {
-      if (trace_) trace_(false, std::string_view(buffer, static_cast<size_t>(n)));
       input_.append(buffer, static_cast<size_t>(n));
       continue;
     }
@@ -102,19 +99,7 @@ void PosixSerialControl::OnReadable() {
     loop_.Unwatch(fd_);
     break;
   }
-  if (input_.empty() || rThreshold_ <= 0) return;
-  if (static_cast<int>(input_.size()) >= rThreshold_) {
-    if (idleTimer_ != 0) loop_.CancelOneShot(idleTimer_);
-    idleTimer_ = 0;
-    Notify(CommEventReceive);
-    return;
-  }
-  if (idleTimer_ != 0) loop_.CancelOneShot(idleTimer_);
-  const unsigned generation = opening_;
-  idleTimer_ = loop_.StartOneShot(kReceiveIdleMs, [this, generation](unsigned) {
-    idleTimer_ = 0;
-    if (generation == opening_ && fd_ >= 0 && !input_.empty()) Notify(CommEventReceive);
-  });
+  if (rThreshold_ > 0 && static_cast<int>(input_.size()) >= rThreshold_) Notify(CommEventReceive);
 }
 
 void PosixSerialControl::Notify(int event) {

@@ -2,10 +2,7 @@
 // port of a PosixPortDirectory, driven by an EventLoop.
 //
 // Notifications, delivered from the loop: receive once RThreshold bytes
-// wait, or once fewer have waited for a few character times with nothing
-// more arriving (as a UART's receive time-out does), so that the tail of a
-// frame read in pieces is not left lying; send when the line's output queue
-// has emptied after a write.
+// wait; send when the line's output queue has emptied after a write.
 #pragma once
 
 #include <functional>
@@ -20,16 +17,11 @@ namespace tramsel {
 
 class PosixSerialControl final : public SerialControl {
  public:
-  // How long fewer than RThreshold bytes wait before they are notified.
-  static constexpr int kReceiveIdleMs = 5;
-
   PosixSerialControl(EventLoop& loop, const PosixPortDirectory& ports) : loop_(loop), ports_(ports) {}
   ~PosixSerialControl() override { SetPortOpen(false); }
 
   // The handler of the OnComm event.
   void SetOnComm(std::function<void()> onComm) { onComm_ = std::move(onComm); }
-  // Called with every chunk read from and written to the line.
-  void SetTrace(std::function<void(bool written, std::string_view bytes)> trace) { trace_ = std::move(trace); }
 
   void SetCommPort(int number) override { commPort_ = number; }
   int CommPort() const override { return commPort_; }
@@ -47,7 +39,8 @@ class PosixSerialControl final : public SerialControl {
   std::string Input() override;
   int CommEvent() const override { return event_; }
 
-  // Why the last opening failed, for the command line's diagnostics.
+  // Why the last opening failed (empty after one that worked), for the
+  // command line's diagnostics.
   const std::string& lastError() const { return lastError_; }
 
  private:
@@ -58,14 +51,12 @@ class PosixSerialControl final : public SerialControl {
   EventLoop& loop_;
   const PosixPortDirectory& ports_;
   std::function<void()> onComm_;
-  std::function<void(bool, std::string_view)> trace_;
   int commPort_ = 1;
   int rThreshold_ = 0;
   int sThreshold_ = 0;
   int fd_ = -1;
   bool failed_ = false;   // the line broke while open: writes fail
-  unsigned opening_ = 0;  // counts openings, so that a closed port's timers do nothing
-  unsigned idleTimer_ = 0;
+  unsigned opening_ = 0;  // counts openings, so that a closed port's checks do nothing
   std::string input_;
   int event_ = 0;
   std::string lastError_;

@@ -235,7 +235,9 @@ class LinkRun final : public LinkTimers, public LinkWaits, public TransferWindow
     }
     serial_.SetPortOpen(false);
     if (!failure_.empty()) err_.Write("tramsel: " + failure_ + "\n");
-    return failure_.empty() && ui_.succeeded() ? kExitSuccess : kExitFailure;
+    const bool succeeded = failure_.empty() && ui_.succeeded();
+    if (!succeeded && !serial_.lastError().empty()) err_.Write("tramsel: cannot open " + serial_.lastError() + "\n");
+    return succeeded ? kExitSuccess : kExitFailure;
   }
 
   // LinkTimers.

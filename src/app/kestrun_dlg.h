@@ -11,14 +11,19 @@
 
 #include "app/window_operator_ui_win32.h"
 #include "code3b/code_document.h"
+#include "code3b/code_image.h"
+#include "code3b/parsed_line.h"
 #include "common/text_codec.h"
 #include "config/app_settings.h"
 #include "config/config_file.h"
 #include "config/mac_table.h"
+#include "link/link_host_window_win32.h"
+#include "link/transmitter_link.h"
 
 namespace tramsel {
 
 class CKestrunApp;
+class DIALOG_SendCode;
 
 // The main window's own event message and its codes.
 inline constexpr UINT WM_MAIN_EVENT = WM_USER + 101;
@@ -26,7 +31,10 @@ inline constexpr int EVENT_FOLDER_FILE = 7;
 // The tray icon's callback message.
 inline constexpr UINT WM_TRAY_NOTIFY = 1500;
 
-class CKestrunDlg final : public ConfigHost, public DocumentWindow {
+class CKestrunDlg final : public ConfigHost,
+                         public DocumentWindow,
+                         public TransferDocument,
+                         public TransferWindows {
  public:
   explicit CKestrunDlg(CKestrunApp& app);
   ~CKestrunDlg() override;
@@ -42,11 +50,12 @@ class CKestrunDlg final : public ConfigHost, public DocumentWindow {
   void ClearFileLabels() override;
   void StartFolderWatcher(const Text& folder) override;
   void RunFirstStartShellActions() override {}
-  void ResetPortSearch() override {}
+  void ResetPortSearch() override { link_.ResetPortSearch(); }
 
   // DocumentWindow
   Text EditorText() override;
-  int EditorTextLength() override;
+  // Also the length the progress dialog shows.
+  int EditorTextLength() const override;
   void SetEditorText(const Text& text) override;
   void ScrollEditorToTop() override;
   void SetFileNameLabel(TextView text) override;
@@ -57,6 +66,17 @@ class CKestrunDlg final : public ConfigHost, public DocumentWindow {
   void Sleep(int ms) override { ::Sleep(ms); }
   void StopFolderWatcher() override {}
   void SaveConfiguration() override { config_.saveConfiguration(); }
+
+  // TransferDocument: the parse of the editor and the image sent from it.
+  bool ParseCodeDocument() override;
+  bool BuildCodeImage(int packetCapacity) override;
+  const CodeImage& Image() const override { return image_; }
+
+  // TransferWindows
+  void PostSendReady() override;
+  void RunSendCodeDialog(SendCodeProgress& progress) override;
+  bool SendCodeDialogVisible() const override;
+  void EndSendCodeDialog() override;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
@@ -77,6 +97,8 @@ class CKestrunDlg final : public ConfigHost, public DocumentWindow {
 
   // Controls and commands.
   void OnMenuButton();
+  void OnMachineSettings();
+  void OnFolderFile();
   void refreshMachineSelector();
   void onMachineSelectorChanged();
   void RunCommandWord(TextView word);
@@ -98,6 +120,12 @@ class CKestrunDlg final : public ConfigHost, public DocumentWindow {
   MacTable machines_;
   ConfigFile config_;
   CodeDocument document_;
+  std::vector<ParsedLine> parsed_;
+  CodeImage image_;
+  DIALOG_SendCode* sendDialog_ = nullptr;
+  // The serial control, timers and waits on this window, then the link.
+  LinkHostWindow linkWindow_;
+  TransmitterLink link_;
 
   NOTIFYICONDATAW trayIcon_{};
   HICON programIcon_ = nullptr;

@@ -8,6 +8,10 @@
 #include "app/icon_button_win32.h"
 #include "app/kestrun_app.h"
 #include "app/resource.h"
+#include "app/rich_code_editor_win32.h"
+#include "app/sel_mac_dialog_win32.h"
+#include "app/send_code_dialog_win32.h"
+#include "code3b/code_parser.h"
 #include "common/file_io.h"
 
 namespace tramsel {
@@ -69,7 +73,11 @@ CKestrunDlg::CKestrunDlg(CKestrunApp& app)
       codec_(MakeAnsiCodec()),
       ui_(app.AppName),
       config_(app.AppFolder + u"\\Vorlane.cfg", app.AppFolder, settings_, machines_, *this, ui_, *codec_),
-      document_(*this, settings_, ui_, *codec_) {}
+      document_(*this, settings_, ui_, *codec_),
+      linkWindow_(app.AppFolder + u"\\lib"),
+      link_(LinkHost{linkWindow_.serial(), linkWindow_.ports(), linkWindow_.timers(), linkWindow_.waits(), ui_,
+                     *this, *this, *codec_},
+            machines_, settings_) {}
 
 CKestrunDlg::~CKestrunDlg() {
   for (const ButtonIcon& button : buttonIcons_) DestroyIcon(button.icon);
@@ -97,6 +105,7 @@ INT_PTR CALLBACK CKestrunDlg::DialogProc(HWND window, UINT message, WPARAM wPara
 }
 
 INT_PTR CKestrunDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message != WM_INITDIALOG && linkWindow_.HandleMessage(message, wParam, lParam)) return TRUE;
   switch (message) {
     case WM_INITDIALOG:
       return OnInitDialog();
@@ -140,6 +149,7 @@ INT_PTR CKestrunDlg::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CKestrunDlg::OnInitDialog() {
   ui_.SetOwner(window_, IDC_STATUS);
+  linkWindow_.Attach(window_, link_);
   programIcon_ = LoadIconSized(IDR_MAINFRAME, GetSystemMetrics(SM_CXICON));
   smallProgramIcon_ = LoadIconSized(IDR_MAINFRAME, GetSystemMetrics(SM_CXSMICON));
   SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(programIcon_));
@@ -154,6 +164,7 @@ BOOL CKestrunDlg::OnInitDialog() {
   refreshMachineSelector();
   if (app_.HasStartArgument) OpenStartFile();
   CheckUsbDriver();
+  link_.StartRequestPoller();
   // The editor reports changes and dropped files, nothing else it protects.
   HWND editor = Item(IDC_EDITOR);
   LRESULT mask = SendMessageW(editor, EM_GETEVENTMASK, 0, 0);
@@ -272,6 +283,15 @@ void CKestrunDlg::OnCommand(int id, int code) {
     case IDC_MENU:
       OnMenuButton();
       return;
+    case IDC_SEND_DIRECT:
+      link_.RequestTransfer(false);
+      return;
+    case IDC_SEND_STORE:
+      link_.RequestTransfer(true);
+      return;
+    case ID_MACHINE_SETTINGS:
+      OnMachineSettings();
+      return;
     case IDC_NEW_FILE:
     case ID_FILE_NEW:
       document_.NewDocument();
@@ -344,6 +364,15 @@ void CKestrunDlg::onMachineSelectorChanged() {
   const MacRecord& machine = machines_.currentMachine();
   if (auto text = modeText(machine.downloadMode)) SetDlgItemTextW(window_, IDC_MODE, Wide(Text(*text)));
   if (auto text = speedText(machine.syncSpeed)) SetDlgItemTextW(window_, IDC_SPEED, Wide(Text(*text)));
+  // A newly chosen machine is checked at once; the next transfer goes direct.
+  link_.SetStoreInBox(false);
+  link_.RequestLinkOperation(ConnectionCheck);
+}
+
+void CKestrunDlg::OnMachineSettings() {
+  if (machines_.currentMachine().status != Online) {
+    ui_.ShowCaptionedMessage(u"错误", u"设备尚未连接,请先连接设备!");
+  }
 }
 
 // --- Messages from other programs and the tray ---
@@ -385,7 +414,34 @@ void CKestrunDlg::RunCommandWord(TextView word) {
   }
 }
 
-void CKestrunDlg::OnMainEvent(WPARAM) {}
+void CKestrunDlg::OnMainEvent(WPARAM code) {
+  switch (code) {
+    case EVENT_SEND_READY:
+      link_.OnSendReadyEvent();
+      break;
+    case EVENT_FOLDER_FILE:
+      OnFolderFile();
+      break;
+    case EVENT_SEND_CANCEL:
+      link_.OnSendCancelEvent();
+      break;
+  }
+}
+
+// A changed file of the linked folder is in the editor: send it, or let the
+// operator choose machine and mode first, as set.
+void CKestrunDlg::OnFolderFile() {
+  if (!settings_.autoDown) return;
+  if (settings_.autoDownAsk == 0) {
+    link_.RequestTransfer(false);
+    return;
+  }
+  StopFolderWatcher();
+  DIALOG_SelMac(window_, machines_, link_).DoModal();
+  refreshMachineSelector();
+  linkWindow_.waits().WaitPumping(100);
+  StartFolderWatcher(settings_.monitorDir);
+}
 
 void CKestrunDlg::OnTrayNotify(LPARAM mouseMessage) {
   switch (mouseMessage) {
@@ -464,7 +520,7 @@ INT_PTR CKestrunDlg::OnCtlColor(HDC dc, HWND control) {
 
 Text CKestrunDlg::EditorText() { return ControlText(Item(IDC_EDITOR)); }
 
-int CKestrunDlg::EditorTextLength() { return GetWindowTextLengthW(Item(IDC_EDITOR)); }
+int CKestrunDlg::EditorTextLength() const { return GetWindowTextLengthW(Item(IDC_EDITOR)); }
 
 void CKestrunDlg::SetEditorText(const Text& text) {
   SetWindowTextW(Item(IDC_EDITOR), Wide(text));
@@ -489,6 +545,32 @@ std::optional<Text> CKestrunDlg::ChooseFileToSave(const Text& folder) {
 void CKestrunDlg::SetCurrentFolder(const Text& folder) { SetCurrentDirectoryW(Wide(folder)); }
 
 bool CKestrunDlg::ConfigFileExists(const Text& path) { return FileExists(path); }
+
+// --- The transfer ---
+
+bool CKestrunDlg::ParseCodeDocument() {
+  RichCodeEditor editor(Item(IDC_EDITOR));
+  return tramsel::ParseCodeDocument(editor, settings_, ui_, parsed_, image_);
+}
+
+bool CKestrunDlg::BuildCodeImage(int packetCapacity) {
+  return tramsel::BuildCodeImage(parsed_, packetCapacity, ui_, image_);
+}
+
+void CKestrunDlg::PostSendReady() { PostMessageW(window_, WM_MAIN_EVENT, EVENT_SEND_READY, 1); }
+
+void CKestrunDlg::RunSendCodeDialog(SendCodeProgress& progress) {
+  DIALOG_SendCode dialog(window_, progress);
+  sendDialog_ = &dialog;
+  dialog.DoModal();
+  sendDialog_ = nullptr;
+}
+
+bool CKestrunDlg::SendCodeDialogVisible() const { return sendDialog_ && sendDialog_->Visible(); }
+
+void CKestrunDlg::EndSendCodeDialog() {
+  if (sendDialog_) sendDialog_->EndWithOk();
+}
 
 void CKestrunDlg::ClearFileLabels() {
   SetDlgItemTextW(window_, IDC_FILE_NAME, L"");

@@ -64,3 +64,9 @@
 #define ID_MACHINE_SETTINGS 32789
 
 #define IDC_STATIC -1
+
+// Machine selection dialog.
+#define IDD_SELMAC 181
+#define IDC_SELMAC_MACHINES 1079
+#define IDC_SELMAC_CAPTION 1039
+#define IDC_SELMAC_STORE 3

@@ -21,7 +21,7 @@ class DocumentWindow {
   // The editor's whole text, with its line breaks as CR LF.
   virtual Text EditorText() = 0;
   // The editor's text length in characters, as the editor counts it.
-  virtual int EditorTextLength() = 0;
+  virtual int EditorTextLength() const = 0;
   virtual void SetEditorText(const Text& text) = 0;
   virtual void ScrollEditorToTop() = 0;
   virtual void SetFileNameLabel(TextView text) = 0;

@@ -20,7 +20,7 @@ using ::testing::IsEmpty;
 class FakeWindow : public DocumentWindow, public OperatorUi {
  public:
   Text EditorText() override { return editor; }
-  int EditorTextLength() override { return static_cast<int>(editor.size()); }
+  int EditorTextLength() const override { return static_cast<int>(editor.size()); }
   void SetEditorText(const Text& text) override {
     editor = text;
     log.push_back(u"editor");

@@ -354,6 +354,32 @@ int wmain(int argc, wchar_t** argv) {
     Print("{\"posted\":true}");
     return 0;
   }
+  if (verb == L"watch" && args.size() >= 2) {
+    // watch CAPTION ID [--until TEXT]: prints every new text of the control
+    // until it shows TEXT or the time-out passes.
+    HWND control = GetDlgItem(window, ToInt(args[1]));
+    std::wstring until = args.size() >= 4 && args[2] == L"--until" ? args[3] : L"";
+    std::wstring last;
+    bool first = true;
+    DWORD start = GetTickCount();
+    while (static_cast<int>(GetTickCount() - start) < timeoutMs && IsWindow(control)) {
+      std::wstring now = WindowText(control);
+      if (first || now != last) {
+        Print("{\"t\":" + std::to_string(GetTickCount() - start) + ",\"text\":" + Json(now) + "}");
+        last = now;
+        first = false;
+        if (!until.empty() && now == until) return 0;
+      }
+      Sleep(10);
+    }
+    return until.empty() ? 0 : 1;
+  }
+  if (verb == L"selection" && args.size() >= 2) {
+    DWORD_PTR packed = 0;
+    SendMessageTimeoutW(GetDlgItem(window, ToInt(args[1])), EM_GETSEL, 0, 0, SMTO_ABORTIFHUNG, 5000, &packed);
+    Print("{\"start\":" + std::to_string(LOWORD(packed)) + ",\"end\":" + std::to_string(HIWORD(packed)) + "}");
+    return 0;
+  }
   if (verb == L"children") {
     // Every child window: id, class, text, visibility.
     for (HWND child = GetWindow(window, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {

@@ -4,7 +4,7 @@ NATIVE := build/native
 WIN64 := build/win64
 PYTEST := /usr/bin/python3 -m pytest
 
-.PHONY: all native win64 test test-native test-wine main clean
+.PHONY: all native win64 test test-native test-fuzz test-wine main clean
 
 all: native win64
 
@@ -17,10 +17,14 @@ win64:
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
 	cmake --build $(WIN64)
 
-test: test-native test-wine
+test: test-native test-fuzz test-wine
 
 test-native: native
 	ctest --test-dir $(NATIVE) --output-on-failure -j2
+
+# A fixed number of fuzz runs from a fixed seed: the same work every time.
+test-fuzz:
+	tests/fuzz/run-fuzz.sh
 
 test-wine: all
 	$(PYTEST) -q tests/wine

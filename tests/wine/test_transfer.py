@@ -172,3 +172,64 @@ def test_silent_transmitter_ends_in_the_time_out_message(wine, line):
     finish(wine, "串口发送超时,传送器没有响应.\r\n您要进行的操作可能已失败.")
     # The progress dialog stays until the operator closes it.
     assert wine.driver_one("state", SEND_DIALOG)["found"]
+
+
+WM_COMMAND, CB_SETCURSEL, CBN_SELCHANGE = 0x0111, 0x014E, 1
+WM_MAIN_EVENT, EVENT_FOLDER_FILE = 0x0465, 7
+
+
+def two_machines(wine):
+    """A configuration with a second machine on the same master station."""
+    lines = [
+        "Vorlane 线切割TramselV0.2配置文件",
+        *["联系方式:如需技术支持,请与您的设备供应商联系"] * 4,
+        "默认端口:_Defaultport@COM0",
+        "默认文件夹路径:_filepath@C:\\Tramsel\\work",
+        "监控文件夹:_MonDir@C:\\Tramsel\\work",
+        "联动文件夹自动变更:_ChangeMonDir@FALSE",
+        "自动下载文件:_AutoDown@TRUE",
+        "自动传送:_AutoTrans@FALSE",
+        "自动传送模式:_AutoTransMode@1",
+        "下载前询问:_AutoDownASK@1",
+        "当前机台:_CurMacNum@1",
+        "机台配置:_MacCFG@机台1@2@1@高电平同步@标准@10@0@64",
+        "机台配置:_MacCFG@机台2@2@2@低电平应答@快@10@0@64",
+        "行数统计方式:_LinCounterType@0",
+        "跳步代码处理方式:_JmpCodeProcessType@0",
+        "End of Cfgfile",
+    ]
+    wine.app_file("Vorlane.cfg").write_bytes("\r\n".join(lines).encode("cp936"))
+
+
+def choose(wine, caption, list_id, index):
+    """Chooses an entry of a drop-down list as the operator does."""
+    wine.driver_one("post-control", caption, str(list_id), str(CB_SETCURSEL), str(index), "0")
+    wine.driver_one("post", caption, str(WM_COMMAND), str((CBN_SELCHANGE << 16) | list_id), "0")
+
+
+def test_choosing_a_machine_shows_its_settings_and_checks_it(wine, line):
+    two_machines(wine)
+    wine.start_app_and_wait()
+    assert (wine.text(1047), wine.text(1048)) == ("高电平同步", "标准")
+    choose(wine, MAIN_TITLE, 1080, 1)
+    poll(lambda: wine.text(1048) == "快")
+    assert wine.text(1047) == "低电平应答"
+    poll(lambda: wine.text(1031) == "链接成功\r\n待机中...", timeout=60)
+    assert wine.boxes() == []
+
+
+def test_folder_file_lets_the_operator_choose_machine_and_mode(wine, line):
+    two_machines(wine)
+    code = moves(3)
+    wine.start_app_and_wait()
+    load(wine, program(code))
+    wine.post(WM_MAIN_EVENT, EVENT_FOLDER_FILE)
+    poll(lambda: wine.driver_one("state", "机台选择")["found"])
+    choose(wine, "机台选择", 1079, 1)
+    wine.click(3, caption="机台选择")
+    finish(wine, "消息:\r\n文件传送完成!")
+    assert not wine.driver_one("state", "机台选择")["found"]
+    assert wine.text(1080) == "机台2"
+    assert line.received_lines() == decoded(code)
+    # Stored in the box with the second machine's speed (快: 50) and mode (4).
+    assert on_the_wire("50@50@10@14") in line.frame_log()

@@ -68,13 +68,16 @@ def finish(wine, text, timeout_ms=60000):
     return box
 
 
+# Paced at 9600 baud, every block's status text stays up for the wire time of
+# the block (about 65 ms), long enough for the 10 ms sampling to see it.
+@pytest.mark.parametrize("line", [("--pace",)], indirect=True)
 def test_direct_transfer_of_three_blocks_ends_with_code_59(wine, line):
     code = moves(13)
     wine.start_app_and_wait()
     load(wine, program(code))
     watch = StatusWatch(wine, "传送完成...")
     wine.click(1001)
-    poll(lambda: wine.driver_one("state", SEND_DIALOG)["found"], timeout=60)
+    poll(lambda: wine.driver_one("state", SEND_DIALOG).get("visible"), timeout=60)
     wine.screenshot("progress-dialog")
     box = wine.wait_box(60000)
     wine.screenshot("success-box")

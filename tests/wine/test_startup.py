@@ -4,7 +4,7 @@ import json
 
 import pytest
 
-from winehost import MAIN_TITLE, TESTBIN, poll
+from winehost import MAIN_TITLE, TESTBIN, configuration_bytes, poll
 
 
 def windows_view(path):
@@ -30,7 +30,7 @@ def test_main_window_starts_with_its_caption_and_closes(wine):
 @pytest.mark.parametrize(
     "args, mode, expected",
     [
-        (["C:\\cam\\part 1.3b/hello"], "--hidden", "C:\\cam\\part 1.3b/hello"),
+        (["C:\\cam\\piece 1.3b/hello"], "--hidden", "C:\\cam\\piece 1.3b/hello"),
         ([""], "--minimized", ""),
         (["a", "b"], "--hidden", None),
         ([], "--minimized", None),
@@ -60,27 +60,6 @@ def test_second_start_forwards_its_argument_and_ends(wine, tmp_path, args, mode,
     assert wine.boxes() == []
 
 
-def expected_configuration(folder, monitor):
-    lines = [
-        "Vorlane 线切割TramselV0.2配置文件",
-        *["联系方式:如需技术支持,请与您的设备供应商联系"] * 4,
-        "默认端口:_Defaultport@COM0",
-        f"默认文件夹路径:_filepath@{folder}",
-        f"监控文件夹:_MonDir@{monitor}",
-        "联动文件夹自动变更:_ChangeMonDir@FALSE",
-        "自动下载文件:_AutoDown@TRUE",
-        "自动传送:_AutoTrans@FALSE",
-        "自动传送模式:_AutoTransMode@1",
-        "下载前询问:_AutoDownASK@1",
-        "当前机台:_CurMacNum@1",
-        "机台配置:_MacCFG@机台1@2@1@高电平同步@标准@10@0@64",
-        "行数统计方式:_LinCounterType@0",
-        "跳步代码处理方式:_JmpCodeProcessType@0",
-        "End of Cfgfile",
-    ]
-    return "\r\n".join(lines).encode("cp936")
-
-
 def run_once(wine):
     app = wine.start_app()
     wine.wait_main_window()
@@ -93,8 +72,8 @@ def test_configuration_file_is_written_in_code_page_936(wine):
     assert not config.exists()
     run_once(wine)
     # No file at start: the built-in defaults, no folders.
-    assert config.read_bytes() == expected_configuration("", "")
+    assert config.read_bytes() == configuration_bytes("", "")
     run_once(wine)
     # Read back, the empty folders take the program's "3B Code" folder.
     default = "C:\\Tramsel\\3B Code"
-    assert config.read_bytes() == expected_configuration(default, default)
+    assert config.read_bytes() == configuration_bytes(default, default)

@@ -5,7 +5,7 @@ import json
 import pytest
 
 from transmitter import Transmitter
-from winehost import MAIN_TITLE, poll
+from winehost import FIRST_MACHINE, MAIN_TITLE, configuration_bytes, poll
 
 SEND_DIALOG = "传送中....."
 
@@ -183,25 +183,9 @@ WM_MAIN_EVENT, EVENT_FOLDER_FILE = 0x0465, 7
 
 def two_machines(wine):
     """A configuration with a second machine on the same master station."""
-    lines = [
-        "Vorlane 线切割TramselV0.2配置文件",
-        *["联系方式:如需技术支持,请与您的设备供应商联系"] * 4,
-        "默认端口:_Defaultport@COM0",
-        "默认文件夹路径:_filepath@C:\\Tramsel\\work",
-        "监控文件夹:_MonDir@C:\\Tramsel\\work",
-        "联动文件夹自动变更:_ChangeMonDir@FALSE",
-        "自动下载文件:_AutoDown@TRUE",
-        "自动传送:_AutoTrans@FALSE",
-        "自动传送模式:_AutoTransMode@1",
-        "下载前询问:_AutoDownASK@1",
-        "当前机台:_CurMacNum@1",
-        "机台配置:_MacCFG@机台1@2@1@高电平同步@标准@10@0@64",
-        "机台配置:_MacCFG@机台2@2@2@低电平应答@快@10@0@64",
-        "行数统计方式:_LinCounterType@0",
-        "跳步代码处理方式:_JmpCodeProcessType@0",
-        "End of Cfgfile",
-    ]
-    wine.app_file("Vorlane.cfg").write_bytes("\r\n".join(lines).encode("cp936"))
+    folder = "C:\\Tramsel\\work"
+    machines = (FIRST_MACHINE, "机台2@2@2@低电平应答@快@10@0@64")
+    wine.app_file("Vorlane.cfg").write_bytes(configuration_bytes(folder, folder, machines))
 
 
 def choose(wine, caption, list_id, index):

@@ -251,6 +251,31 @@ class WineSession:
             self.server.wait()
 
 
+FIRST_MACHINE = "机台1@2@1@高电平同步@标准@10@0@64"
+
+
+def configuration_bytes(folder, monitor, machines=(FIRST_MACHINE,)):
+    """The configuration file as the program writes it, in code page 936."""
+    lines = [
+        "Vorlane 线切割TramselV0.2配置文件",
+        *["联系方式:如需技术支持,请与您的设备供应商联系"] * 4,
+        "默认端口:_Defaultport@COM0",
+        f"默认文件夹路径:_filepath@{folder}",
+        f"监控文件夹:_MonDir@{monitor}",
+        "联动文件夹自动变更:_ChangeMonDir@FALSE",
+        "自动下载文件:_AutoDown@TRUE",
+        "自动传送:_AutoTrans@FALSE",
+        "自动传送模式:_AutoTransMode@1",
+        "下载前询问:_AutoDownASK@1",
+        "当前机台:_CurMacNum@1",
+        *[f"机台配置:_MacCFG@{machine}" for machine in machines],
+        "行数统计方式:_LinCounterType@0",
+        "跳步代码处理方式:_JmpCodeProcessType@0",
+        "End of Cfgfile",
+    ]
+    return "\r\n".join(lines).encode("cp936")
+
+
 def poll(condition, timeout=30.0, interval=0.1):
     """Waits until condition() answers something true; answers it (or fails)."""
     deadline = time.monotonic() + timeout

@@ -1,5 +1,7 @@
 // The Linux entry point of the tramsel tool: arguments as they come (UTF-8),
-// output through stdio.
+// output through stdio, a line at a time, so that a program reading a link
+// command's output sees each line when it is shown (as from the Windows
+// tool, which writes without a buffer).
 #include <cstdio>
 
 #include "tool.h"
@@ -19,6 +21,7 @@ class FileWriter final : public tramsel::Utf8Writer {
 
 int main(int argc, char** argv) {
   using namespace tramsel;
+  std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ);
   FileWriter out(stdout);
   FileWriter err(stderr);
   CliContext context{out, err};

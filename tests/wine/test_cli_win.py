@@ -13,7 +13,7 @@ import pytest
 
 from serialpeer import JsonLines, PtyPair
 from transmitter import Transmitter
-from winehost import BUILD, ROOT, WineSession, poll
+from winehost import BUILD, ROOT, WineSession
 
 LINUX_TOOL = BUILD / "native" / "bin" / "tramsel"
 DATA = ROOT / "tests" / "data"

@@ -133,6 +133,7 @@ CODE_CASES = [
     (["encode", "--encoding", "CP936", "{data}/utf8.3b"], 0),
     (["check", "{data}/missing.3b"], 2),
     (["encode", "--capacity", "6x", "{data}/program.3b"], 2),
+    (["check", "--encoding", "NO-SUCH-CHARSET", "{data}/program.3b"], 2),
     (["check", "{data}/program.3b", "{data}/faulty.3b"], 2),
     (["--help"], 0),
 ]

@@ -68,6 +68,9 @@ def finish(wine, text, timeout_ms=60000):
     return box
 
 
+# Paced, so that every status stays long enough (a block's wire time, about
+# 70 ms) for the 10 ms sampling to see it.
+@pytest.mark.parametrize("line", [("--pace",)], indirect=True)
 def test_direct_transfer_of_three_blocks_ends_with_code_59(wine, line):
     code = moves(13)
     wine.start_app_and_wait()

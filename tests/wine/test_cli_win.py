@@ -4,8 +4,8 @@ against the simulated transmitter, the real reply time-outs, an adapter
 pulled out mid-transfer, and check/encode output byte for byte against the
 Linux tool's."""
 
-import importlib.util
 import json
+import runpy
 import shutil
 import subprocess
 
@@ -42,16 +42,9 @@ def statuses(shown):
     return [s["text"] for s in shown if s["kind"] == "status"]
 
 
-def _linux_end_to_end_helpers():
-    spec = importlib.util.spec_from_file_location("link_e2e_helpers", ROOT / "tests" / "link_e2e" / "conftest.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
-    return module
-
-
 # The sample files' lines as the simulator decodes them, as the Linux tool's
 # end-to-end tests expect them.
-decoded = _linux_end_to_end_helpers().normalized_program
+decoded = runpy.run_path(str(ROOT / "tests" / "link_e2e" / "conftest.py"))["normalized_program"]
 
 
 def copy_into(wine, path):

@@ -27,6 +27,9 @@ std::string_view UpToFirstZero(std::string_view bytes);
 #ifdef _WIN32
 // The system's ANSI code page.
 std::unique_ptr<TextCodec> MakeAnsiCodec();
+// A Windows code page such as 936 or 65001 (UTF-8); null when the system
+// does not have it.
+std::unique_ptr<TextCodec> MakeCodePageCodec(unsigned codePage);
 #else
 // An iconv character set such as "GBK"; null when iconv does not know it.
 std::unique_ptr<TextCodec> MakeIconvCodec(const std::string& charset);

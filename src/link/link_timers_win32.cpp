@@ -3,7 +3,6 @@
 #include <mmsystem.h>
 
 #include <atomic>
-#include <mutex>
 
 namespace tramsel {
 
@@ -14,40 +13,59 @@ constexpr UINT kResolutionMs = 1;
 std::atomic<long> periodsBegun{0};
 std::atomic<long> periodsEnded{0};
 
-// Orders an expiry against its disarming: the timer thread posts only while
-// the timer is still armed.
-std::mutex expiryMutex;
-
-}  // namespace
-
-struct WindowLinkTimers::Armed {
-  HWND owner;
-  ReplyTimerHandle handle;
-  MMRESULT id = 0;
-  bool fired = false;
-  bool disarmed = false;
-};
-
-namespace {
-
-void CALLBACK ReplyTimerExpired(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
-  auto* armed = reinterpret_cast<WindowLinkTimers::Armed*>(user);
-  std::lock_guard lock(expiryMutex);
-  if (armed->disarmed) return;
-  armed->fired = true;
-  PostMessageW(armed->owner, WindowLinkTimers::kReplyTimeoutMessage, armed->handle, 0);
-}
-
 }  // namespace
 
 WindowLinkTimers::PeriodCounts WindowLinkTimers::Counts() {
   return PeriodCounts{periodsBegun.load(), periodsEnded.load()};
 }
 
-WindowLinkTimers::WindowLinkTimers() = default;
+WindowLinkTimers::WindowLinkTimers()
+    : waitable_(CreateWaitableTimerW(nullptr, FALSE, nullptr)),
+      stop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      expiry_(&WindowLinkTimers::Run, this) {}
 
 WindowLinkTimers::~WindowLinkTimers() {
+  SetEvent(stop_);
+  expiry_.join();
   while (!armed_.empty()) DisarmReplyTimer(armed_.begin()->first);
+  CloseHandle(stop_);
+  if (waitable_) CloseHandle(waitable_);
+}
+
+void WindowLinkTimers::Run() {
+  for (;;) {
+    HANDLE waits[2] = {stop_, waitable_};
+    const DWORD count = waitable_ ? 2 : 1;
+    if (WaitForMultipleObjects(count, waits, FALSE, INFINITE) != WAIT_OBJECT_0 + 1) return;
+    std::lock_guard lock(mutex_);
+    scheduled_.reset();
+    const Clock::time_point now = Clock::now();
+    for (auto& [handle, armed] : armed_) {
+      if (armed.fired || armed.due > now) continue;
+      armed.fired = true;
+      PostMessageW(armed.owner, kReplyTimeoutMessage, handle, 0);
+    }
+    // What is still armed: later armings, and one due a little after this
+    // wake (the two clocks differ).
+    ScheduleEarliest();
+  }
+}
+
+bool WindowLinkTimers::ScheduleEarliest() {
+  if (!waitable_) return false;
+  const Armed* earliest = nullptr;
+  for (const auto& [handle, armed] : armed_) {
+    if (!armed.fired && (!earliest || armed.due < earliest->due)) earliest = &armed;
+  }
+  if (!earliest || (scheduled_ && *scheduled_ <= earliest->due)) return true;
+  // Relative times are negative, in units of 100 ns; never 0, which would
+  // not count as relative.
+  const auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(earliest->due - Clock::now()).count();
+  LARGE_INTEGER dueTime;
+  dueTime.QuadPart = -std::max<long long>(1, left / 100);
+  if (!SetWaitableTimer(waitable_, &dueTime, 0, nullptr, nullptr, FALSE)) return false;
+  scheduled_ = earliest->due;
+  return true;
 }
 
 void WindowLinkTimers::SetTimer(int id, int periodMs) {
@@ -58,37 +76,26 @@ void WindowLinkTimers::KillTimer(int id) { ::KillTimer(owner_, static_cast<UINT_
 
 ReplyTimerHandle WindowLinkTimers::ArmReplyTimer(int ms) {
   const ReplyTimerHandle handle = ++lastHandle_;
-  auto armed = std::make_unique<Armed>();
-  armed->owner = owner_;
-  armed->handle = handle;
   timeBeginPeriod(kResolutionMs);
   ++periodsBegun;
-  armed->id = timeSetEvent(static_cast<UINT>(ms), kResolutionMs, ReplyTimerExpired,
-                           reinterpret_cast<DWORD_PTR>(armed.get()),
-                           TIME_ONESHOT | TIME_CALLBACK_FUNCTION | TIME_KILL_SYNCHRONOUS);
-  if (armed->id == 0) {
+  std::lock_guard lock(mutex_);
+  Armed& armed = armed_.emplace(handle, Armed{owner_, Clock::now() + std::chrono::milliseconds(ms)}).first->second;
+  if (!ScheduleEarliest()) {
     // No timer to be had: expire at once, so the link's resends and its
     // final time-out still end the request instead of leaving it waiting.
-    armed->fired = true;
+    armed.fired = true;
     PostMessageW(owner_, kReplyTimeoutMessage, handle, 0);
   }
-  armed_.emplace(handle, std::move(armed));
   return handle;
 }
 
 void WindowLinkTimers::DisarmReplyTimer(ReplyTimerHandle handle) {
-  auto found = armed_.find(handle);
-  if (found == armed_.end()) return;
-  Armed& armed = *found->second;
-  bool fired;
   {
-    std::lock_guard lock(expiryMutex);
-    armed.disarmed = true;
-    fired = armed.fired;
+    std::lock_guard lock(mutex_);
+    auto found = armed_.find(handle);
+    if (found == armed_.end()) return;
+    armed_.erase(found);
   }
-  // A one-shot timer that has fired is gone; its id may already name another.
-  if (!fired) timeKillEvent(armed.id);
-  armed_.erase(found);
   timeEndPeriod(kResolutionMs);
   ++periodsEnded;
 }

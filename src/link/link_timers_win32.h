@@ -1,14 +1,26 @@
 // The link's timers on a window: timers 2 and 6 as the window's own timers,
-// and the one-shot reply timer as a multimedia timer with 1 ms resolution.
-// The multimedia timer fires on its own thread; its expiry is posted to the
-// window as kReplyTimeoutMessage, so the link sees it on the user-interface
-// thread between two other messages, never in the middle of one.
+// and the one-shot reply timer with 1 ms resolution: each arming begins a
+// 1 ms timer-resolution period (timeBeginPeriod) and sets a waitable timer
+// that one expiry thread waits on. The expiry is posted to the window as
+// kReplyTimeoutMessage, so the link sees it on the user-interface thread
+// between two other messages, never in the middle of one.
+//
+// The waitable timer is set only when an arming is due before the time it is
+// set for; disarming leaves it, and a wake that finds nothing due sets it for
+// what is armed then. So a request answered and followed by the next one
+// (the block loop of a transfer) costs no system call and no thread switch
+// for its time-out. (A multimedia timer wakes its thread at every
+// timeSetEvent and timeKillEvent; under Wine that cost about a millisecond
+// of every request's turnaround.)
 #pragma once
 
 #include <windows.h>
 
+#include <chrono>
 #include <map>
-#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "link/link_timers.h"
 
@@ -40,12 +52,31 @@ class WindowLinkTimers final : public LinkTimers {
   ReplyTimerHandle ArmReplyTimer(int ms) override;
   void DisarmReplyTimer(ReplyTimerHandle handle) override;
 
-  struct Armed;  // one armed reply timer, shared with the timer thread
-
  private:
+  using Clock = std::chrono::steady_clock;
+
+  struct Armed {
+    HWND owner;
+    Clock::time_point due;
+    bool fired = false;
+  };
+
+  // The expiry thread: posts every armed timer that is due, then waits for
+  // the next.
+  void Run();
+  // Under the lock: the waitable timer set for the earliest armed expiry not
+  // yet posted, unless it is set for that or an earlier time already; false
+  // when the system refuses to set it.
+  bool ScheduleEarliest();
+
   HWND owner_ = nullptr;
   ReplyTimerHandle lastHandle_ = 0;
-  std::map<ReplyTimerHandle, std::unique_ptr<Armed>> armed_;
+  const HANDLE waitable_;
+  const HANDLE stop_;
+  std::mutex mutex_;  // guards armed_, shared with the expiry thread
+  std::map<ReplyTimerHandle, Armed> armed_;
+  std::optional<Clock::time_point> scheduled_;  // when the waitable timer will signal
+  std::thread expiry_;
 };
 
 }  // namespace tramsel

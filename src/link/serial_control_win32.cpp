@@ -67,9 +67,12 @@ struct CMscomm1::Line {
         opening(opening),
         inputLimit(inputLimit),
         rThreshold(rThreshold),
-        sThreshold(sThreshold) {}
+        sThreshold(sThreshold) {
+    writing.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  }
 
   ~Line() {
+    CloseHandle(writing.hEvent);
     CloseHandle(stop);
     CloseHandle(wake);
     CloseHandle(port);
@@ -77,8 +80,11 @@ struct CMscomm1::Line {
 
   void Run();
   void Received(const char* bytes, DWORD count);
-  void Drained();
-  void Post(int event) { PostMessageW(owner, kNotifyMessage, opening, event); }
+  // Under the lock: hands what is queued to WriteFile unless a write is
+  // under way; false when the device has gone.
+  bool StartWrite();
+  // Under the lock: a write has completed with `transferred` bytes.
+  void Written(DWORD transferred);
   // Under the lock: posts a receive notification when enough bytes wait and
   // none is on its way.
   void NotifyReceiveIfDue();
@@ -92,7 +98,10 @@ struct CMscomm1::Line {
 
   std::mutex mutex;  // guards everything below
   std::string input;
-  std::string output;  // queued, not yet handed to WriteFile
+  std::string output;   // queued, not yet handed to WriteFile
+  std::string written;  // the batch WriteFile holds
+  OVERLAPPED writing{};
+  bool writePending = false;  // the I/O thread collects its completion
   int rThreshold;
   int sThreshold;
   bool receivePosted = false;
@@ -113,89 +122,98 @@ void CMscomm1::Line::Received(const char* bytes, DWORD count) {
   NotifyReceiveIfDue();
 }
 
-void CMscomm1::Line::Drained() {
-  bool notify;
-  {
-    std::lock_guard lock(mutex);
-    notify = output.empty() && sThreshold > 0;
+bool CMscomm1::Line::StartWrite() {
+  while (!gone && !writePending) {
+    if (written.empty()) written.swap(output);
+    if (written.empty()) return true;
+    if (WriteFile(port, written.data(), static_cast<DWORD>(written.size()), nullptr, &writing)) {
+      DWORD transferred = 0;
+      GetOverlappedResult(port, &writing, &transferred, FALSE);
+      Written(transferred);
+    } else if (GetLastError() == ERROR_IO_PENDING) {
+      writePending = true;
+    } else {
+      gone = true;
+    }
   }
-  if (notify) Post(CommEventSend);
+  if (gone) {
+    output.clear();
+    written.clear();
+  }
+  return !gone;
 }
 
-// The I/O thread: keeps one read outstanding, hands queued frames to
-// WriteFile one batch at a time, and stops when asked, after cancelling and
-// collecting its own outstanding operations.
+void CMscomm1::Line::Written(DWORD transferred) {
+  written.erase(0, transferred);
+  if (written.empty() && output.empty() && sThreshold > 0) {
+    PostMessageW(owner, kNotifyMessage, opening, CommEventSend);
+  }
+}
+
+// The I/O thread: keeps one read outstanding, collects the writes that did
+// not complete at once and starts the next, and stops when asked, after
+// cancelling and collecting the outstanding operations.
 void CMscomm1::Line::Run() {
-  OVERLAPPED reading{}, writing{};
+  OVERLAPPED reading{};
   reading.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  writing.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   char buffer[kReadChunk];
-  std::string written;  // the batch WriteFile holds
-  bool readPending = false, writePending = false, failed = false;
+  bool readPending = false, readFailed = false;
 
   for (;;) {
-    if (!failed && !readPending) {
+    if (!readFailed && !readPending) {
       if (ReadFile(port, buffer, sizeof buffer, nullptr, &reading) || GetLastError() == ERROR_IO_PENDING) {
         readPending = true;
       } else {
-        failed = true;
+        readFailed = true;
       }
     }
-    if (!failed && !writePending) {
-      if (written.empty()) {
-        std::lock_guard lock(mutex);
-        written.swap(output);
-      }
-      if (!written.empty()) {
-        if (WriteFile(port, written.data(), static_cast<DWORD>(written.size()), nullptr, &writing) ||
-            GetLastError() == ERROR_IO_PENDING) {
-          writePending = true;
-        } else {
-          failed = true;
-        }
-      }
-    }
-    if (failed) {
+    bool waitForWrite;
+    {
       std::lock_guard lock(mutex);
-      gone = true;
-      output.clear();
-      written.clear();
+      if (readFailed) gone = true;
+      StartWrite();
+      waitForWrite = writePending;
     }
 
     HANDLE waitFor[4] = {stop, wake};
     DWORD count = 2;
     DWORD readSlot = MAXDWORD, writeSlot = MAXDWORD;
     if (readPending) waitFor[readSlot = count++] = reading.hEvent;
-    if (writePending) waitFor[writeSlot = count++] = writing.hEvent;
+    if (waitForWrite) waitFor[writeSlot = count++] = writing.hEvent;
     const DWORD signalled = WaitForMultipleObjects(count, waitFor, FALSE, INFINITE) - WAIT_OBJECT_0;
     if (signalled == 0 || signalled >= count) break;
     DWORD transferred = 0;
     if (signalled == readSlot) {
       readPending = false;
       if (!GetOverlappedResult(port, &reading, &transferred, FALSE)) {
-        failed = true;
+        readFailed = true;
       } else if (transferred > 0) {
         Received(buffer, transferred);
       }
     } else if (signalled == writeSlot) {
+      std::lock_guard lock(mutex);
       writePending = false;
       if (!GetOverlappedResult(port, &writing, &transferred, FALSE)) {
-        failed = true;
+        gone = true;
       } else {
-        written.erase(0, transferred);
-        if (written.empty()) Drained();
+        Written(transferred);
       }
     }
   }
 
-  if (readPending || writePending) {
-    CancelIo(port);
+  // Writes may have been started by the user-interface thread: cancel them all.
+  bool writeOutstanding;
+  {
+    std::lock_guard lock(mutex);
+    writeOutstanding = writePending;
+  }
+  if (readPending || writeOutstanding) {
+    CancelIoEx(port, nullptr);
     DWORD transferred;
     if (readPending) GetOverlappedResult(port, &reading, &transferred, TRUE);
-    if (writePending) GetOverlappedResult(port, &writing, &transferred, TRUE);
+    if (writeOutstanding) GetOverlappedResult(port, &writing, &transferred, TRUE);
   }
   CloseHandle(reading.hEvent);
-  CloseHandle(writing.hEvent);
 }
 
 CMscomm1::CMscomm1() = default;
@@ -263,12 +281,18 @@ void CMscomm1::Close() {
 
 bool CMscomm1::Output(std::string_view frame) {
   if (!line_) return false;
+  bool collect;
   {
     std::lock_guard lock(line_->mutex);
     if (line_->gone) return false;
     line_->output.append(frame);
+    // Written here and now, not a thread switch later: the frame is on its
+    // way when Output returns, and only a write that did not complete at
+    // once is left to the I/O thread.
+    if (!line_->StartWrite()) return false;
+    collect = line_->writePending;
   }
-  SetEvent(line_->wake);
+  if (collect) SetEvent(line_->wake);
   return true;
 }
 

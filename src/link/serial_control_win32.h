@@ -1,10 +1,13 @@
 // CMscomm1: the program's own serial communications control on \\.\COMn.
 //
 // The user-interface thread sets the properties, opens and closes the port,
-// writes frames and reads what has arrived. While the port is open, one I/O
-// thread owns the handle's overlapped reads and writes and posts the
-// control's notifications to the owning window; the window hands them back
-// to Deliver(), which runs OnComm on the user-interface thread.
+// writes frames and reads what has arrived. A frame is handed to an
+// overlapped WriteFile at once, on the user-interface thread; while the port
+// is open, one I/O thread keeps the overlapped reads going, collects the
+// writes that did not complete at once and starts what was queued behind
+// them, and posts the control's notifications to the owning window; the
+// window hands them back to Deliver(), which runs OnComm on the
+// user-interface thread.
 //
 // Reading is a loop of overlapped ReadFile calls with a short interval
 // time-out: a read completes shortly after bytes stop arriving. The receive

@@ -1,7 +1,11 @@
 """tramsel send and the management commands end to end, against tramsel-txsim."""
+import json
+import subprocess
+
 import pytest
 
-from conftest import DATA, ROOT, TIMEOUT_MESSAGE, messages, normalized_program, run_tramsel, statuses
+from conftest import (DATA, ROOT, RUN_LIMIT, TIMEOUT_MESSAGE, TRAMSEL, messages, normalized_program, run_tramsel,
+                      statuses)
 
 DIE = DATA / "die.3b"                      # 10 blocks at capacity 64
 SMALL = ROOT / "tests" / "data" / "program.3b"  # 1 block
@@ -145,3 +149,16 @@ def test_usage_and_file_errors(pty, tmp_path):
         status, shown, err = run_tramsel(*args)
         assert status == 2, args
         assert shown == [] and err, args
+
+
+def test_port_lost_mid_transfer_ends_the_command(pty, simulator):
+    simulator("--pace")
+    process = subprocess.Popen([str(TRAMSEL), "send", "--port", pty.host, DIE, "--json"],
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+    for line in process.stdout:
+        if json.loads(line)["text"].startswith("下载中....\r\n正在发送3包"):
+            break
+    pty.close()
+    out, _ = process.communicate(timeout=RUN_LIMIT)
+    assert process.returncode == 1
+    assert messages([json.loads(line) for line in out.splitlines()]) == ["错误:\r\n正在发送数据时端口意外关闭!!"]

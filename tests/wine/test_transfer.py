@@ -145,12 +145,20 @@ def test_parse_error_selects_the_faulty_line(wine, line):
     assert not line.program.exists()
 
 
+def sending_block(status):
+    """The block number of a "下载中....\r\n正在发送N包,共M包" status, else 0."""
+    prefix = "下载中....\r\n正在发送"
+    return int(status[len(prefix):].split("包")[0]) if status.startswith(prefix) else 0
+
+
 @pytest.mark.parametrize("line", [("--pace",)], indirect=True)
 def test_cancel_from_the_progress_dialog(wine, line):
     wine.start_app_and_wait()
-    load(wine, program(moves(60)))
+    # 60 blocks take about 5 s at 9600 baud: time enough to see the loop
+    # running and press cancel before it ends.
+    load(wine, program(moves(300)))
     wine.click(1001)
-    poll(lambda: "正在发送3包" in wine.text(1031), timeout=60)
+    poll(lambda: sending_block(wine.text(1031)) >= 3, timeout=60)
     wine.click(1055, caption=SEND_DIALOG)
     finish(wine, "消息:\r\n下载已取消!!")
     assert wine.text(1031) == "\r\n下载已取消..."

@@ -118,19 +118,19 @@ class WineSession:
         return self.app_dir.joinpath(*parts)
 
     # --- processes ---
-    def start(self, program, *args, stdin=None):
+    def start(self, program, *args, stdin=None, stderr=subprocess.DEVNULL):
         """Starts a Windows program (a path inside the prefix or a Linux path)."""
         process = subprocess.Popen(["wine", str(program), *map(str, args)], env=self.env,
-                                   stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+                                   stdin=stdin, stdout=subprocess.PIPE, stderr=stderr)
         self.processes.append(process)
         return process
 
     def start_app(self, *args):
         return self.start(self.app_file("Tramsel.exe"), *args)
 
-    def run(self, program, *args, timeout=60):
+    def run(self, program, *args, timeout=60, stderr=subprocess.DEVNULL):
         return subprocess.run(["wine", str(program), *map(str, args)], env=self.env,
-                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, timeout=timeout)
+                              stdout=subprocess.PIPE, stderr=stderr, timeout=timeout)
 
     def driver(self, *args, timeout=60):
         """Runs the test driver; answers the JSON objects it printed."""

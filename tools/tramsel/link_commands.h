@@ -1,7 +1,7 @@
-// The link subcommands of the Linux tool: send and the transmitter
-// management commands. They run the program's link on a termios port with a
-// poll loop; their output and exit status are a contract for scripts and
-// tests, described by the help texts below.
+// The link subcommands of the tool: send and the transmitter management
+// commands. They run the program's link on the platform's host
+// (link_command_host.h); their output and exit status are a contract for
+// scripts and tests, described by the help texts below.
 #pragma once
 
 #include <string_view>
@@ -17,6 +17,7 @@ inline constexpr std::string_view kSendHelp =
     "      transmitter box. Exit status 0 when the transfer ends in\n"
     "      \"消息:\\r\\n文件传送完成!\" or \"恭喜\\r\\n代码传送成功!\".\n";
 
+// The management commands; LinkCommandsHelp() adds the link options.
 inline constexpr std::string_view kManagementHelp =
     "  check-connection [LINK OPTIONS]   connect, ask for the packet capacity and\n"
     "      select the sub station; exit status 0 on \"链接成功\\r\\n待机中...\"\n"
@@ -29,10 +30,10 @@ inline constexpr std::string_view kManagementHelp =
     "  allow-match [LINK OPTIONS]        let the transmitter match a station again;\n"
     "      exit 0 on \"消息:\\r\\n设置成功!\"\n"
     "\n"
-    "  LINK OPTIONS:\n"
-    "      --port DEVICE|auto   the transmitter's serial device (a tty or a pty),\n"
-    "                           or auto: the CH341 adapters found under /sys (USB\n"
-    "                           vendor 1a86), tried as ports 1, 2, ... (default auto)\n"
+    "  LINK OPTIONS:\n";
+
+// The link options after --port (kPortHelp, the platform's).
+inline constexpr std::string_view kLinkOptionsHelp =
     "      --config FILE        take settings and machines from this configuration\n"
     "                           file (read only, never written)\n"
     "      --machine N          the machine to address, 1 to the number of machines\n"
@@ -72,6 +73,9 @@ inline constexpr std::string_view kManagementHelp =
     "  or a second time, it ends the command (exit status 1). Exit status 1 when\n"
     "  the operation fails, is cancelled or ends otherwise than in its success\n"
     "  message.\n";
+
+// The help of the management commands and the link options.
+std::string_view LinkCommandsHelp();
 
 int RunSend(const CliArgs& args, CliContext& context);
 int RunCheckConnection(const CliArgs& args, CliContext& context);

@@ -81,6 +81,11 @@ def send(folder, blocks, *sim_options):
 def turnaround(blocks):
     with tempfile.TemporaryDirectory() as d:
         log = send(pathlib.Path(d), blocks)
+    report_turnaround(log)
+
+
+def report_turnaround(log):
+    """Prints the host's turnaround from the simulator's frame log."""
     waits = []
     for (t, from_host, _, data), (t_next, next_from_host, _, next_data) in zip(log, log[1:]):
         # A reply asking for a block, then the block itself.

@@ -1,9 +1,9 @@
 // tramsel, the command-line tool of Vorlane 3BTramsel. Each subcommand is a
 // row of kCommands, implemented in a source file of its own.
-#include <cstdio>
+#include "tool.h"
+
 #include <string>
 
-#include "cli.h"
 #include "cli_codec.h"
 #include "code_commands.h"
 #include "link_commands.h"
@@ -21,16 +21,7 @@ const CliCommand kCommands[] = {
     {"clear-all", RunClearAll, {}},
     {"key-enable", RunKeyEnable, {}},
     {"key-disable", RunKeyDisable, {}},
-    {"allow-match", RunAllowMatch, kManagementHelp},
-};
-
-class FileWriter final : public Utf8Writer {
- public:
-  explicit FileWriter(std::FILE* file) : file_(file) {}
-  void Write(std::string_view utf8) override { std::fwrite(utf8.data(), 1, utf8.size(), file_); }
-
- private:
-  std::FILE* file_;
+    {"allow-match", RunAllowMatch, LinkCommandsHelp()},
 };
 
 std::string HelpText() {
@@ -55,7 +46,9 @@ std::string HelpText() {
   return help;
 }
 
-int Run(const CliArgs& args, CliContext& context) {
+}  // namespace
+
+int RunTool(const CliArgs& args, CliContext& context) {
   if (args.empty()) {
     context.err.Write("Usage: tramsel COMMAND [OPTIONS] FILE (see tramsel --help)\n");
     return kExitUsage;
@@ -71,19 +64,4 @@ int Run(const CliArgs& args, CliContext& context) {
   return kExitUsage;
 }
 
-}  // namespace
-
 }  // namespace tramsel
-
-int main(int argc, char** argv) {
-  using namespace tramsel;
-  FileWriter out(stdout);
-  FileWriter err(stderr);
-  CliContext context{out, err};
-  int status = Run(CliArgs(argv + 1, argv + argc), context);
-  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-    std::fputs("tramsel: cannot write standard output\n", stderr);
-    status = kExitUsage;
-  }
-  return status;
-}

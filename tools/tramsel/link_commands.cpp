@@ -1,8 +1,6 @@
-// The link subcommands on Linux: the program's TransmitterLink driven by a
-// poll loop, a termios port, and an operator who answers from the command
-// line.
-#include <signal.h>
-
+// The link subcommands: the program's TransmitterLink on the platform's
+// host, an operator who answers from the command line, and the rules of when
+// a command is over and how it went.
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -10,7 +8,6 @@
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cli_codec.h"
@@ -19,22 +16,17 @@
 #include "common/file_io.h"
 #include "config/config_file.h"
 #include "link/transmitter_link.h"
+#include "link_command_host.h"
 #include "link_commands.h"
-#include "posix/event_loop_posix.h"
-#include "posix/port_directory_posix.h"
-#include "posix/serial_control_posix.h"
 
 namespace tramsel {
 
 namespace {
 
-using Clock = EventLoop::Clock;
+using Clock = std::chrono::steady_clock;
 
 // The caption of the program's own message boxes: the tool's name.
 constexpr TextView kAppCaption = u"tramsel";
-
-volatile sig_atomic_t gInterrupts = 0;
-void OnInterrupt(int) { gInterrupts = gInterrupts + 1; }
 
 // What ends an operation well; every other message box, and the end of the
 // command without one, is a failure.
@@ -184,7 +176,6 @@ class CliConfigHost final : public ConfigHost {
 };
 
 struct LinkCommandOptions {
-  std::string port = "auto";
   bool json = false;
   bool answerYes = false;
   bool store = false;
@@ -192,37 +183,60 @@ struct LinkCommandOptions {
   std::optional<std::string> file;
 };
 
-// One run of the link for one operation, from the request to its end.
-class LinkRun final : public LinkTimers, public LinkWaits, public TransferWindows {
+// The link's timers as the host runs them, with a record of which are
+// running: a run is over only when the supervisor has stopped.
+class WatchedTimers final : public LinkTimers {
  public:
-  // Dialog timers live in their own window; keep their ids apart.
-  static constexpr int kDialogTimerBase = 1000;
+  explicit WatchedTimers(LinkTimers& timers) : timers_(timers) {}
 
+  void SetTimer(int id, int periodMs) override {
+    running_.insert(id);
+    timers_.SetTimer(id, periodMs);
+  }
+  void KillTimer(int id) override {
+    running_.erase(id);
+    timers_.KillTimer(id);
+  }
+  ReplyTimerHandle ArmReplyTimer(int ms) override {
+    const ReplyTimerHandle handle = timers_.ArmReplyTimer(ms);
+    armed_.insert(handle);
+    return handle;
+  }
+  void DisarmReplyTimer(ReplyTimerHandle handle) override {
+    armed_.erase(handle);
+    timers_.DisarmReplyTimer(handle);
+  }
+
+  bool Running(int id) const { return running_.count(id) > 0; }
+  // A run cut short leaves no reply timer (nor its resolution period) behind.
+  void DisarmAll() {
+    while (!armed_.empty()) DisarmReplyTimer(*armed_.begin());
+  }
+
+ private:
+  LinkTimers& timers_;
+  std::set<int> running_;
+  std::set<ReplyTimerHandle> armed_;
+};
+
+// One run of the link for one operation, from the request to its end.
+class LinkRun final : public TransferWindows {
+ public:
   LinkRun(const LinkCommandOptions& options, const Outcome& outcome, Utf8Writer& out, Utf8Writer& err,
-          MacTable& machines, AppSettings& settings, const TextCodec& codec, Text program,
+          LinkCommandHost& host, MacTable& machines, AppSettings& settings, const TextCodec& codec, Text program,
           Clock::time_point start)
       : options_(options),
         err_(err),
-        ports_(options.port == "auto" ? PosixPortDirectory::Ch341Adapters() : PosixPortDirectory::Fixed(options.port)),
-        serial_(loop_, ports_),
+        host_(host),
+        timers_(host.timers()),
         ui_(out, options.json, options.answerYes, outcome, start),
         document_(std::move(program), settings, ui_),
-        link_(LinkHost{serial_, ports_, *this, *this, ui_, *this, document_, codec}, machines, settings) {
-    serial_.SetOnComm([this] { link_.OnCommEvent(); });
-  }
+        link_(LinkHost{host.serial(), host.ports(), timers_, host.waits(), ui_, *this, document_, codec}, machines,
+              settings) {}
 
   // Runs the operation; the exit status.
   int Run(int operation) {
-    sigset_t interrupt, waitMask;
-    sigemptyset(&interrupt);
-    sigaddset(&interrupt, SIGINT);
-    sigprocmask(SIG_BLOCK, &interrupt, &waitMask);
-    sigdelset(&waitMask, SIGINT);
-    loop_.SetWaitMask(waitMask);
-    struct sigaction onInterrupt {};
-    onInterrupt.sa_handler = OnInterrupt;
-    sigaction(SIGINT, &onInterrupt, nullptr);
-
+    if (!host_.Attach(link_, err_)) return kExitFailure;
     if (operation == FileTransfer) {
       link_.RequestTransfer(options_.store);
     } else {
@@ -230,63 +244,58 @@ class LinkRun final : public LinkTimers, public LinkWaits, public TransferWindow
     }
     link_.StartRequestPoller();
     while (!finished_) {
-      loop_.RunOnce(Clock::now() + std::chrono::milliseconds(100));
+      host_.RunOnce(kLoopSliceMs);
       Check();
     }
-    serial_.SetPortOpen(false);
+    timers_.DisarmAll();
+    host_.serial().SetPortOpen(false);
     if (!failure_.empty()) err_.Write("tramsel: " + failure_ + "\n");
     const bool succeeded = failure_.empty() && ui_.succeeded();
-    if (!succeeded && !serial_.lastError().empty()) err_.Write("tramsel: cannot open " + serial_.lastError() + "\n");
+    host_.ReportEnd(succeeded, err_);
     return succeeded ? kExitSuccess : kExitFailure;
   }
 
-  // LinkTimers.
-  void SetTimer(int id, int periodMs) override {
-    loop_.SetTimer(id, periodMs, [this, id] {
-      if (id == kSupervisorTimer) link_.OnSupervisorTick();
-      if (id == kRequestPollTimer) link_.OnRequestPollTick();
-    });
-  }
-  void KillTimer(int id) override { loop_.KillTimer(id); }
-  ReplyTimerHandle ArmReplyTimer(int ms) override {
-    return loop_.StartOneShot(ms, [this](unsigned handle) { link_.OnReplyTimeout(handle); });
-  }
-  void DisarmReplyTimer(ReplyTimerHandle handle) override { loop_.CancelOneShot(handle); }
-
-  // LinkWaits.
-  void WaitPumping(int ms) override { loop_.RunUntil(Clock::now() + std::chrono::milliseconds(ms)); }
-  void Sleep(int ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
   // TransferWindows: the progress dialog without a window.
   void PostSendReady() override {
-    loop_.Post([this] { link_.OnSendReadyEvent(); });
+    Post([this] { link_.OnSendReadyEvent(); });
   }
   void RunSendCodeDialog(SendCodeProgress& progress) override {
     dialogOpen_ = true;
-    loop_.SetTimer(kDialogTimerBase + SendCodeProgress::kPercentTimer, SendCodeProgress::kTimerPeriodMs,
-                   [&progress] { progress.OnPercentTick(); });
-    loop_.SetTimer(kDialogTimerBase + SendCodeProgress::kElapsedTimer, SendCodeProgress::kTimerPeriodMs,
-                   [&progress] { progress.OnElapsedTick(); });
+    host_.SetDialogTimer(SendCodeProgress::kPercentTimer, SendCodeProgress::kTimerPeriodMs,
+                         [&progress] { progress.OnPercentTick(); });
+    host_.SetDialogTimer(SendCodeProgress::kElapsedTimer, SendCodeProgress::kTimerPeriodMs,
+                         [&progress] { progress.OnElapsedTick(); });
     while (dialogOpen_ && !finished_) {
-      loop_.RunOnce(Clock::now() + std::chrono::milliseconds(100));
+      host_.RunOnce(kLoopSliceMs);
       Check();
     }
-    loop_.KillTimer(kDialogTimerBase + SendCodeProgress::kPercentTimer);
-    loop_.KillTimer(kDialogTimerBase + SendCodeProgress::kElapsedTimer);
+    host_.KillDialogTimer(SendCodeProgress::kPercentTimer);
+    host_.KillDialogTimer(SendCodeProgress::kElapsedTimer);
     dialogOpen_ = false;
   }
   bool SendCodeDialogVisible() const override { return dialogOpen_; }
   void EndSendCodeDialog() override { dialogOpen_ = false; }
 
  private:
+  // The longest the loop sleeps before the checks below run again.
+  static constexpr int kLoopSliceMs = 100;
+
+  void Post(std::function<void()> event) {
+    ++posted_;
+    host_.Post([this, event = std::move(event)] {
+      --posted_;
+      event();
+    });
+  }
+
   // Between events: is the operation over, or has the link been left
   // waiting on the transmitter for too long, or did the operator interrupt?
   void Check() {
-    if (gInterrupts > interruptsTaken_) {
-      interruptsTaken_ = gInterrupts;
+    if (host_.Interrupts() > interruptsTaken_) {
+      interruptsTaken_ = host_.Interrupts();
       if (dialogOpen_ && interruptsTaken_ == 1) {
         // The cancel button: the dialog posts its event and closes.
-        loop_.Post([this] { link_.OnSendCancelEvent(); });
+        Post([this] { link_.OnSendCancelEvent(); });
         dialogOpen_ = false;
       } else {
         failure_ = "interrupted";
@@ -299,13 +308,14 @@ class LinkRun final : public LinkTimers, public LinkWaits, public TransferWindow
       started_ = s.pendingRequest == 0;
       if (!started_) return;
     }
-    // The link has let go of the port and stopped looking for the
-    // transmitter: nothing more can happen.
-    if (!serial_.PortOpen() && !s.superviseActive && !loop_.HasPosted()) {
+    // The link has let go of the port and its supervisor has stopped looking
+    // for the transmitter: nothing more can happen. (A port lost after the
+    // supervisor has stopped switches supervision on without restarting it.)
+    if (!host_.serial().PortOpen() && !timers_.Running(kSupervisorTimer) && posted_ == 0) {
       finished_ = true;
       return;
     }
-    const bool waitingOnTransmitter = serial_.PortOpen() && s.replyTimer == 0 && !s.superviseActive;
+    const bool waitingOnTransmitter = host_.serial().PortOpen() && s.replyTimer == 0 && !s.superviseActive;
     if (!waitingOnTransmitter) {
       waitingSince_.reset();
       return;
@@ -321,9 +331,8 @@ class LinkRun final : public LinkTimers, public LinkWaits, public TransferWindow
 
   const LinkCommandOptions& options_;
   Utf8Writer& err_;
-  EventLoop loop_;
-  PosixPortDirectory ports_;
-  PosixSerialControl serial_;
+  LinkCommandHost& host_;
+  WatchedTimers timers_;
   CliOperator ui_;
   CliDocument document_;
   TransmitterLink link_;
@@ -331,6 +340,7 @@ class LinkRun final : public LinkTimers, public LinkWaits, public TransferWindow
   bool started_ = false;
   bool finished_ = false;
   int interruptsTaken_ = 0;
+  int posted_ = 0;
   std::optional<Clock::time_point> waitingSince_;
   std::string failure_;
 };
@@ -389,7 +399,14 @@ int RunLinkCommand(std::string_view command, int operation, const Outcome& outco
     context.err.Write(prefix + (sends ? "expects one FILE" : "takes no FILE") + " (see tramsel --help)\n");
     return kExitUsage;
   }
-  if (auto port = parsed->values.find("--port"); port != parsed->values.end()) options.port = port->second;
+  std::string port = "auto";
+  if (auto found = parsed->values.find("--port"); found != parsed->values.end()) port = found->second;
+  std::string error;
+  std::unique_ptr<LinkCommandHost> host = MakeLinkCommandHost(port, error);
+  if (!host) {
+    context.err.Write(prefix + error + "\n");
+    return kExitUsage;
+  }
   std::optional<int> waitLimit = IntOption(command, *parsed, "--wait-limit", 30, context);
   if (!waitLimit) return kExitUsage;
   if (*waitLimit < 1) {
@@ -400,7 +417,6 @@ int RunLinkCommand(std::string_view command, int operation, const Outcome& outco
 
   std::optional<std::string> encoding;
   if (auto found = parsed->values.find("--encoding"); found != parsed->values.end()) encoding = found->second;
-  std::string error;
   std::unique_ptr<TextCodec> codec = OpenFileCodec(encoding, error);
   if (!codec) {
     context.err.Write(prefix + error + "\n");
@@ -428,11 +444,15 @@ int RunLinkCommand(std::string_view command, int operation, const Outcome& outco
       context.err.Write(prefix + "cannot read " + config->second + "\n");
       return kExitUsage;
     }
-    CliConfigHost host(*codec);
+    CliConfigHost configHost(*codec);
     const Outcome none;
     CliOperator loadUi(context.out, options.json, options.answerYes, none, start);
-    const Text folder = FromUtf8(std::filesystem::absolute(config->second).parent_path().string());
-    ConfigFile file(path, folder, settings, machines, host, loadUi, *codec);
+    const std::u8string folder =
+        std::filesystem::absolute(std::filesystem::path(std::u8string(config->second.begin(), config->second.end())))
+            .parent_path()
+            .u8string();
+    ConfigFile file(path, FromUtf8(std::string(folder.begin(), folder.end())), settings, machines, configHost, loadUi,
+                    *codec);
     file.loadConfiguration();
   }
   if (parsed->values.count("--machine")) {
@@ -470,11 +490,17 @@ int RunLinkCommand(std::string_view command, int operation, const Outcome& outco
     if (given) o.apply(m, settings, *value);
   }
 
-  LinkRun run(options, outcome, context.out, context.err, machines, settings, *codec, std::move(program), start);
+  LinkRun run(options, outcome, context.out, context.err, *host, machines, settings, *codec, std::move(program),
+              start);
   return run.Run(operation);
 }
 
 }  // namespace
+
+std::string_view LinkCommandsHelp() {
+  static const std::string help = std::string(kManagementHelp) + std::string(kPortHelp) + std::string(kLinkOptionsHelp);
+  return help;
+}
 
 int RunSend(const CliArgs& args, CliContext& context) {
   static const Outcome outcome{{u"消息:\r\n文件传送完成!", u"恭喜\r\n代码传送成功!"}, std::nullopt};

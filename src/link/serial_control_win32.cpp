@@ -11,8 +11,6 @@ namespace tramsel {
 
 namespace {
 
-// A read completes this long after the last byte that arrived.
-constexpr DWORD kReadIntervalMs = 1;
 constexpr DWORD kReadChunk = 2048;
 
 // "baud,parity,data bits,stop bits", as in "9600,n,8,1".
@@ -78,6 +76,7 @@ struct CMscomm1::Line {
     CloseHandle(port);
   }
 
+  bool ReadWaiting(OVERLAPPED& reading, char* buffer, DWORD size, DWORD& length);
   void Run();
   void Received(const char* bytes, DWORD count);
   // Under the lock: hands what is queued to WriteFile unless a write is
@@ -143,6 +142,23 @@ bool CMscomm1::Line::StartWrite() {
   return !gone;
 }
 
+// Appends to buffer what waits in the driver, up to its size; false when the
+// device has gone.
+bool CMscomm1::Line::ReadWaiting(OVERLAPPED& reading, char* buffer, DWORD size, DWORD& length) {
+  COMSTAT status{};
+  DWORD errors = 0;
+  while (length < size && ClearCommError(port, &errors, &status) && status.cbInQue > 0) {
+    const DWORD wanted = std::min(status.cbInQue, size - length);
+    DWORD got = 0;
+    if (!ReadFile(port, buffer + length, wanted, nullptr, &reading) && GetLastError() != ERROR_IO_PENDING) {
+      return false;
+    }
+    if (!GetOverlappedResult(port, &reading, &got, TRUE)) return false;
+    length += got;
+  }
+  return true;
+}
+
 void CMscomm1::Line::Written(DWORD transferred) {
   written.erase(0, transferred);
   if (written.empty() && output.empty() && sThreshold > 0) {
@@ -153,6 +169,12 @@ void CMscomm1::Line::Written(DWORD transferred) {
 // The I/O thread: keeps one read outstanding, collects the writes that did
 // not complete at once and starts the next, and stops when asked, after
 // cancelling and collecting the outstanding operations.
+//
+// A read asks for one byte, which completes the moment anything arrives (the
+// port has no read time-outs); what else waits in the driver by then is read
+// at once and handed over with it. An interval time-out would hand over whole
+// bursts too, but only after it has passed, and under Wine it runs on a
+// coarse timer.
 void CMscomm1::Line::Run() {
   OVERLAPPED reading{};
   reading.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -161,7 +183,7 @@ void CMscomm1::Line::Run() {
 
   for (;;) {
     if (!readFailed && !readPending) {
-      if (ReadFile(port, buffer, sizeof buffer, nullptr, &reading) || GetLastError() == ERROR_IO_PENDING) {
+      if (ReadFile(port, buffer, 1, nullptr, &reading) || GetLastError() == ERROR_IO_PENDING) {
         readPending = true;
       } else {
         readFailed = true;
@@ -188,6 +210,7 @@ void CMscomm1::Line::Run() {
       if (!GetOverlappedResult(port, &reading, &transferred, FALSE)) {
         readFailed = true;
       } else if (transferred > 0) {
+        readFailed = !ReadWaiting(reading, buffer, sizeof buffer, transferred);
         Received(buffer, transferred);
       }
     } else if (signalled == writeSlot) {
@@ -257,7 +280,7 @@ bool CMscomm1::Open() {
   if (port == INVALID_HANDLE_VALUE) return false;
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
-  COMMTIMEOUTS timeouts{kReadIntervalMs, 0, 0, 0, 0};
+  COMMTIMEOUTS timeouts{};  // reads wait for what they ask, writes take their time
   SetupComm(port, inBufferSize_, outBufferSize_);
   if (!GetCommState(port, &dcb) || !ApplySettings(settings_, dcb) || !SetCommState(port, &dcb) ||
       !SetCommTimeouts(port, &timeouts)) {

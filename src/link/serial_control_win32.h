@@ -9,8 +9,8 @@
 // window hands them back to Deliver(), which runs OnComm on the
 // user-interface thread.
 //
-// Reading is a loop of overlapped ReadFile calls with a short interval
-// time-out: a read completes shortly after bytes stop arriving. The receive
+// Reading is a loop of overlapped ReadFile calls without time-outs: each asks
+// for one byte, then takes what else waits in the driver. The receive
 // threshold counts the bytes read and not yet taken by Input(); the send
 // notification follows the completion of the last queued write. Driver
 // events (WaitCommEvent) and modem lines are not used: a pty under Wine

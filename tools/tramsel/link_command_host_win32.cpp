@@ -1,5 +1,5 @@
 // The link subcommands' host on Windows: the program's own link host
-// (CMscomm1, the port directory, the window and multimedia timers,
+// (CMscomm1, the port directory, the window timers and the reply timer,
 // WaitPumping) on a message-only window, and a second message-only window of
 // the command's own for posted events, the progress dialog's timers and
 // Ctrl-C. The console's control handler runs on a thread of its own; it only
